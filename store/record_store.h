@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/file_access.h"
+#include "store/store_value.h"
+
+namespace store {
+
+// One record as the batch read hands it to its visitor. Valid only during the visit.
+class RecordView {
+public:
+    int32_t index() const;   // 0-based position in store order
+    int32_t serial() const;  // positive for a live record, negated when marked deleted
+    bool isDeleted() const { return serial() < 0; }
+    // The field at 1-based position p decoded by its type, as readField would return it.
+    StoreValue field(int p) const;
+    // Cheap typed reads of field p (no allocation): integers and Bool as int64, Float and Double
+    // as the widened real, Text as the bytes up to the first NUL.
+    int64_t integer(int p) const;
+    double real(int p) const;
+    std::string_view text(int p) const;
+
+private:
+    friend class RecordStore;
+    const class RecordStore* store_ = nullptr;
+    const unsigned char* bytes_ = nullptr;
+    int32_t index_ = 0;
+};
+
+// The open database and its cursor. Not safe for overlapping calls from several threads:
+// callers keep their uses apart. Failures are reported by result and lastError(), never by
+// exceptions.
+class RecordStore {
+public:
+    explicit RecordStore(std::shared_ptr<FileAccess> files = posixFileAccess());
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Opens an existing database for reading and writing, checks its header and descriptors and
+    // reconciles the count with the file length (may cut the file); cursor 0 on success.
+    // On failure returns false, sets lastError(), leaves the store closed and the file unchanged.
+    bool open(const std::string& path);
+    // Closes the store if `path` names it (ignoring case) or is empty; writes nothing.
+    void close(const std::string& path = {});
+    bool isOpen() const;
+
+    // Records in the file, live and marked alike, read from the file each time; 0 on failure.
+    int32_t recordCount();
+    // Puts the cursor on the first record (position 0); reads nothing.
+    void goToFirst();
+    // Puts the cursor on 1-based record n, limited to the records present (0 when empty).
+    bool goTo(int32_t n);
+    // Moves the cursor by n, not past -1 or recordCount(); fails with -26/-25 when already past.
+    bool skip(int32_t n = 1);
+    // The current record's field p. No open store or no such field stops the program through the
+    // fatal handler; other failures give the type's zero value and set lastError().
+    StoreValue readField(int p);
+    // Rewrites only field p of the current record. On failure nothing is written.
+    bool writeField(int p, const StoreValue& value);
+    // Appends one record built from `values` in field order; fields past the last value stay
+    // zero. The record is written before the count is raised, so a crash leaves only uncounted
+    // bytes. On failure returns false, sets lastError(), and the count is unchanged.
+    bool appendRecord(const std::vector<StoreValue>& values);
+    // Marks the current record deleted (negates its serial); the cursor stays.
+    bool markDeleted();
+    // Removes every marked record, keeping the order and serials of the others; cursor 0.
+    // A failure part-way loses no live record and leaves a count that matches the file.
+    bool purgeDeleted();
+
+    // The serial of the current record (negative when marked); 0 with lastError() set when there
+    // is no current record.
+    int32_t currentSerial();
+
+    // Batch read for walks: hands `visit` every record in store order, under one whole-file lock,
+    // reading the record area in chunks; the cursor does not move. `fields` names the 1-based
+    // fields the visitor reads. The visitor returns false to stop early. The visitor must not
+    // call back into the store or process window events. Returns false with lastError() set when
+    // the walk could not be done.
+    bool readRecords(std::span<const int> fields, const std::function<bool(const RecordView&)>& visit);
+
+    // What was read at open (0 when closed).
+    int32_t fieldCount() const;
+    int32_t recordLength() const;
+
+    // The code of the most recent operation on this thread, 0 for success.
+    static int32_t lastError();
+
+private:
+    friend class RecordView;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The fixed text the store keeps for an error code ("未知错误" for codes it does not know).
+std::string errorText(int32_t code);
+
+// Called for the two fatal misuses of readField with the GBK message text; must not return.
+// The default writes the message to standard error and ends the process with exit code -1.
+using FatalHandler = void (*)(const std::string& message);
+void setFatalHandler(FatalHandler handler);
+
+}  // namespace store
