@@ -1,0 +1,34 @@
+#pragma once
+
+// The ledger's table: nine fields by 1-based position, as every record of Database.edb holds
+// them. Code addresses fields only by these positions, never by name.
+
+#include <cstdint>
+#include <string>
+
+namespace ledger {
+
+inline constexpr int kFieldKind = 1;      // Bool: true for income
+inline constexpr int kFieldYear = 2;      // Int
+inline constexpr int kFieldMonth = 3;     // Int
+inline constexpr int kFieldDay = 4;       // Int
+inline constexpr int kFieldTime = 5;      // Text, 8 bytes: "08时05分"
+inline constexpr int kFieldItem = 6;      // Text, 200 bytes
+inline constexpr int kFieldAmount = 7;    // Float
+inline constexpr int kFieldNote = 8;      // Text, 50 bytes
+inline constexpr int kFieldCategory = 9;  // Text, kCategoryWidth bytes
+inline constexpr int kFieldCount = 9;
+
+inline constexpr int32_t kTimeWidth = 8;
+inline constexpr int32_t kItemWidth = 200;
+inline constexpr int32_t kNoteWidth = 50;
+// Holds the longest name the settings page's category box accepts (20 bytes).
+inline constexpr int32_t kCategoryWidth = 20;
+inline constexpr int32_t kLedgerRecordLength = 279 + kCategoryWidth;
+// The serial the first entry of a new ledger receives.
+inline constexpr int32_t kFirstSerial = 49;
+
+// The bytes of the empty ledger database that a first start writes (764 bytes, no records).
+std::string emptyLedgerDatabase();
+
+}  // namespace ledger
