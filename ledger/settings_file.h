@@ -5,8 +5,10 @@
 // and is never kept open.
 //
 // Reading:
-// - Leading and trailing characters with codes up to 32 are dropped from the path, the section
-//   and the key; when one of them is then empty, nothing is read and the result is empty.
+// - Leading characters with codes up to 32 are dropped from the path, and leading and trailing
+//   ones from the section and the key (names in the file are read without them, so a name
+//   could never match with them); when one of the three is then empty, nothing is read and the
+//   result is empty. Writing trims the same way.
 // - A missing file, section or key reads as the empty text; reading never creates the file.
 // - Section and key names match ignoring ASCII case (only one-byte characters fold; the second
 //   byte of a GBK character never does). Names in the file are read without surrounding
