@@ -252,8 +252,7 @@ void applyChange(std::vector<Line>& lines, const ProfileChange& c) {
         if (p.kind == LineKind::Section) break;
         if (p.kind == LineKind::Key && sameName(p.name, key)) {
             if (c.value) {
-                lines[i].text = std::string(key) + "=" + encodeValue(*c.value);
-                ensureEnding(lines[i]);
+                lines[i] = Line{std::string(key) + "=" + encodeValue(*c.value), "\r\n"};
             } else {
                 lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             }
