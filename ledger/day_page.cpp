@@ -1,0 +1,363 @@
+#include "ledger/day_page.h"
+
+#include <array>
+#include <utility>
+
+#include "ledger/day_stepping.h"
+#include "ledger/day_texts.h"
+#include "ledger/ledger_schema.h"
+#include "ledger/value_texts.h"
+#include "store/record_store.h"
+
+namespace ledger {
+
+namespace {
+
+using store::RecordView;
+using store::StoreValue;
+
+// The fields the day view reads of every record.
+constexpr std::array<int, 9> kAllFields = {kFieldKind,   kFieldYear, kFieldMonth,
+                                           kFieldDay,    kFieldTime, kFieldItem,
+                                           kFieldAmount, kFieldNote, kFieldCategory};
+// Finding a record by its serial reads no field beyond the serial itself.
+constexpr std::array<int, 1> kSerialOnly = {kFieldKind};
+
+std::string modeWord(LedgerMode mode) {
+    return isIncome(mode) ? texts::kIncomeWord : texts::kExpenseWord;
+}
+
+}  // namespace
+
+DayPage::DayPage(store::RecordStore& store, WindowPort& window, WalkGuard& guard,
+                 Categories& categories)
+    : store_(store), window_(window), guard_(guard), categories_(categories) {}
+
+// ---- keeping uses of the store apart ----
+
+void DayPage::runOrQueue(std::function<void()> work, bool refresh) {
+    if (!guard_.busy()) {
+        guard_.run(WalkGuard::kDayView, std::move(work));
+        return;
+    }
+    // Two refreshes in a row give the same view as one.
+    if (refresh && !queued_.empty() && queued_.back().refresh) return;
+    queued_.push_back({std::move(work), refresh});
+    guard_.run(WalkGuard::kDayView, [this] { drainQueued(); });
+}
+
+void DayPage::drainQueued() {
+    while (!queued_.empty()) {
+        auto work = std::move(queued_.front().work);
+        queued_.erase(queued_.begin());
+        work();
+    }
+}
+
+// ---- notifications ----
+
+void DayPage::notifyTexts() {
+    if (observer_) observer_->textsChanged();
+}
+
+void DayPage::notifyInputs() {
+    if (observer_) observer_->inputsChanged();
+}
+
+void DayPage::setStatusPart4(const std::string& t) {
+    statusPart4_ = t;
+    notifyTexts();
+}
+
+void DayPage::clearInputs() {
+    inputs_.item.clear();
+    inputs_.amount.clear();
+    inputs_.note.clear();
+    notifyInputs();
+}
+
+// ---- mode ----
+
+void DayPage::switchMode(LedgerMode mode) {
+    runOrQueue([this, mode] {
+        bool income = isIncome(mode);
+        itemCaption_ = income ? texts::kIncomeItemCaption : texts::kExpenseItemCaption;
+        amountCaption_ = income ? texts::kIncomeAmountCaption : texts::kExpenseAmountCaption;
+        mode_ = mode;
+        clearInputs();
+        refreshNow();
+        setStatusPart4(modeWord(mode));
+    });
+}
+
+// ---- day view ----
+
+void DayPage::refreshDayView() {
+    runOrQueue([this] { refreshNow(); }, true);
+}
+
+void DayPage::refreshNow() {
+    // A pending change belongs to a row of the view being replaced.
+    pending_ = {};
+    setStatusPart4(texts::kProgressRefresh);
+
+    const Date day = chosenDay(window_.dayDate());
+    const bool incomeMode = isIncome(mode_);
+    DayTotals totals;
+    std::vector<DayRow> rows;
+
+    if (store_.isOpen() && store_.fieldCount() >= kFieldCount) {
+        // The month is tested first: a record of another month is passed over on one field.
+        bool ok = store_.readRecords(kAllFields, [&](const RecordView& rec) {
+            if (rec.isDeleted() || rec.integer(kFieldMonth) != day.month ||
+                rec.integer(kFieldYear) != day.year || rec.integer(kFieldDay) != day.day) {
+                return true;
+            }
+            const bool income = rec.integer(kFieldKind) != 0;
+            const float amount = static_cast<float>(rec.real(kFieldAmount));
+            if (income) {
+                totals.income = addAmount(totals.income, amount);
+            } else {
+                totals.expense = addAmount(totals.expense, amount);
+            }
+            if (income == incomeMode) {
+                DayRow row;
+                row.texts[kColumnNumber] = integerText(static_cast<int64_t>(rows.size()) + 1);
+                row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day,
+                                                               std::string(rec.text(kFieldTime)));
+                row.texts[kColumnItem] = std::string(rec.text(kFieldItem));
+                row.texts[kColumnAmount] = amountText(amount);
+                row.texts[kColumnCategory] = std::string(rec.text(kFieldCategory));
+                row.texts[kColumnNote] = std::string(rec.text(kFieldNote));
+                row.serial = rec.serial();
+                row.amount = amount;
+                rows.push_back(std::move(row));
+            }
+            return true;
+        });
+        // A walk cut short would show part of the day as if it were all of it.
+        if (!ok) {
+            rows.clear();
+            totals = {};
+        }
+    }
+
+    dayList_.assign(std::move(rows));
+    totals_ = totals;
+    updateTotalTexts();
+    rebuildCategoryChoices();
+    notifyTexts();
+}
+
+void DayPage::rebuildCategoryChoices() {
+    // The file is read on every refresh: a category added since (here or by hand) shows up.
+    loadModeCategoryChoices(categories_, mode_, inputs_.categoryChoices);
+}
+
+void DayPage::updateTotalTexts() {
+    const bool income = isIncome(mode_);
+    dayTotalText_ = std::string(income ? texts::kDayIncomeLabel : texts::kDayExpenseLabel) +
+                    amountText(income ? totals_.income : totals_.expense);
+    netIncomeText_ = texts::kNetIncomeLabel + amountText(static_cast<double>(totals_.income) -
+                                                         static_cast<double>(totals_.expense));
+}
+
+void DayPage::recomputeDayTotals() {
+    // The rows carry their records' stored amounts, so this sum equals the refresh's.
+    float sum = 0;
+    for (int r = 0; r < dayList_.rowCount(); ++r) sum = addAmount(sum, dayList_.amount(r));
+    if (isIncome(mode_)) {
+        totals_.income = sum;
+    } else {
+        totals_.expense = sum;
+    }
+    updateTotalTexts();
+    notifyTexts();
+}
+
+// ---- finding a record ----
+
+int32_t DayPage::findRecord(int32_t serial) {
+    if (serial <= 0 || !store_.isOpen()) return -1;
+    int32_t found = -1;
+    store_.readRecords(kSerialOnly, [&](const RecordView& rec) {
+        if (rec.serial() != serial) return true;
+        found = rec.index();
+        return false;
+    });
+    return found;
+}
+
+bool DayPage::goToSerial(int32_t serial) {
+    int32_t index = findRecord(serial);
+    if (index < 0 || !store_.goTo(index + 1)) return false;
+    // Another program may have purged in between and moved the records.
+    return store_.currentSerial() == serial;
+}
+
+// ---- entry editing ----
+
+void DayPage::addOrSave() {
+    runOrQueue([this] { addNow(); });
+}
+
+void DayPage::addNow() {
+    setStatusPart4(texts::kProgressAdd);
+    if (inputs_.item.empty() || inputs_.amount.empty()) return;
+    if (pending_.active) {
+        saveNow();
+    } else {
+        const Date day = chosenDay(window_.dayDate());
+        const DateTime now = window_.now();
+        const std::string time = hourMinuteText(now.hour, now.minute);
+        const float amount = parseNumber(inputs_.amount);
+        const std::string category = inputs_.category();
+        const std::vector<StoreValue> values = {StoreValue::ofBool(isIncome(mode_)),
+                                                StoreValue::ofInt(day.year),
+                                                StoreValue::ofInt(day.month),
+                                                StoreValue::ofInt(day.day),
+                                                StoreValue::ofText(time),
+                                                StoreValue::ofText(inputs_.item),
+                                                StoreValue::ofFloat(amount),
+                                                StoreValue::ofText(inputs_.note),
+                                                StoreValue::ofText(category)};
+        if (!store_.appendRecord(values)) {
+            window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
+        } else {
+            DayRow row;
+            row.texts[kColumnNumber] = integerText(dayList_.rowCount() + 1);
+            row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day, time);
+            row.texts[kColumnItem] = inputs_.item;
+            row.texts[kColumnAmount] = amountText(amount);
+            row.texts[kColumnCategory] = category;
+            row.texts[kColumnNote] = inputs_.note;
+            // The new record is the last one; its serial lets the row be changed or deleted.
+            int32_t count = store_.recordCount();
+            row.serial = (count > 0 && store_.goTo(count)) ? store_.currentSerial() : 0;
+            row.amount = amount;
+            dayList_.append(std::move(row));
+        }
+    }
+    clearInputs();
+    recomputeDayTotals();
+    window_.focusItemInput();
+}
+
+void DayPage::saveNow() {
+    const PendingModify pending = pending_;
+    pending_ = {};
+    const float amount = parseNumber(inputs_.amount);
+    const std::string category = inputs_.category();
+    const std::array<int, 4> fields = {kFieldItem, kFieldAmount, kFieldNote, kFieldCategory};
+    const std::array<StoreValue, 4> values = {
+        StoreValue::ofText(inputs_.item), StoreValue::ofFloat(amount),
+        StoreValue::ofText(inputs_.note), StoreValue::ofText(category)};
+
+    bool saved = goToSerial(pending.serial);
+    if (saved) {
+        std::array<StoreValue, 4> before;
+        for (size_t i = 0; i < fields.size(); ++i) before[i] = store_.readField(fields[i]);
+        size_t written = 0;
+        while (written < fields.size() && store_.writeField(fields[written], values[written])) {
+            ++written;
+        }
+        saved = written == fields.size();
+        // A save is all or nothing: put back what was written before the failing write.
+        for (size_t i = 0; !saved && i < written; ++i) store_.writeField(fields[i], before[i]);
+    }
+    if (!saved) {
+        window_.showMessage(texts::kSaveFailed, kIconInformation, texts::kInfoTitle);
+        return;
+    }
+    int r = pending.row;
+    if (r < 0 || r >= dayList_.rowCount() || dayList_.serial(r) != pending.serial) {
+        r = dayList_.findSerial(pending.serial);
+    }
+    if (r < 0) return;
+    dayList_.setText(r, kColumnItem, inputs_.item);
+    dayList_.setText(r, kColumnAmount, amountText(amount));
+    dayList_.setText(r, kColumnCategory, category);
+    dayList_.setText(r, kColumnNote, inputs_.note);
+    dayList_.setAmount(r, amount);
+}
+
+int32_t DayPage::selectedSerial() const {
+    int r = dayList_.selected();
+    return r >= 0 ? dayList_.serial(r) : 0;
+}
+
+void DayPage::beginModify() {
+    const int32_t serial = selectedSerial();
+    runOrQueue([this, serial] { locateNow(ScanAction::Modify, serial); });
+}
+
+void DayPage::deleteEntry() {
+    // The row is taken before the question: the answer is about the row the user saw.
+    const int32_t serial = selectedSerial();
+    if (!window_.askYesNo(texts::kDeleteQuestion, texts::kPromptTitle)) return;
+    runOrQueue([this, serial] {
+        pending_ = {};
+        clearInputs();
+        locateNow(ScanAction::Delete, serial);
+    });
+    window_.focusItemInput();
+}
+
+void DayPage::locateScan() {
+    const int32_t serial = selectedSerial();
+    const ScanAction action = scanAction_;
+    runOrQueue([this, action, serial] { locateNow(action, serial); });
+}
+
+void DayPage::locateNow(ScanAction action, int32_t serial) {
+    scanAction_ = action;
+    setStatusPart4(texts::kProgressScan);
+    const int r = serial > 0 ? dayList_.findSerial(serial) : -1;
+    if (r >= 0) {
+        if (action == ScanAction::Modify) {
+            if (findRecord(serial) >= 0) {
+                pending_ = {true, serial, r};
+                inputs_.item = dayList_.text(r, kColumnItem);
+                // The stored amount, not its two-decimal text: saving a changed note must not
+                // change an untouched amount.
+                inputs_.amount = floatText(dayList_.amount(r));
+                inputs_.note = dayList_.text(r, kColumnNote);
+                // A category that the current mode does not offer (a settings file edited by
+                // hand) is offered for this entry, so that saving keeps it.
+                const std::string& category = dayList_.text(r, kColumnCategory);
+                TextList& choices = inputs_.categoryChoices;
+                choices.selectText(category);
+                if (choices.selected() < 0 && !category.empty()) {
+                    choices.append(category);
+                    choices.select(choices.size() - 1);
+                }
+                notifyInputs();
+            }
+        } else if (goToSerial(serial) && store_.markDeleted()) {
+            // Once marked, the record is gone for every walk, even if the purge fails.
+            store_.purgeDeleted();
+            dayList_.removeRow(r);
+        }
+    }
+    recomputeDayTotals();
+}
+
+// ---- day stepping ----
+
+void DayPage::stepTo(const Date& d) {
+    // A refused date leaves the box as it was; the view is rebuilt all the same.
+    window_.setDayDate(d);
+    refreshDayView();
+}
+
+void DayPage::stepPreviousDay() {
+    stepTo(previousDate(splitDateText(dateTimeText(window_.dayDate()))));
+}
+
+void DayPage::stepNextDay() { stepTo(nextDate(splitDateText(dateTimeText(window_.dayDate())))); }
+
+void DayPage::stepToday() { stepTo(window_.now().date); }
+
+void DayPage::onDayDateChanged() { refreshDayView(); }
+
+}  // namespace ledger
