@@ -6,10 +6,10 @@
 namespace ledger {
 
 class ListObserver {
-public:
+  public:
     virtual ~ListObserver() = default;
     virtual void aboutToReset() {}
-    virtual void reset() {}                             // all rows replaced
+    virtual void reset() {}  // all rows replaced
     virtual void aboutToInsertRows(int /*first*/, int /*last*/) {}
     virtual void rowsInserted(int /*first*/, int /*last*/) {}
     virtual void aboutToRemoveRow(int /*row*/) {}

@@ -12,7 +12,7 @@
 namespace ledger {
 
 class TextList {
-public:
+  public:
     const std::vector<std::string>& items() const { return items_; }
     int size() const { return static_cast<int>(items_.size()); }
     const std::string& at(int i) const { return items_.at(i); }
@@ -64,7 +64,7 @@ public:
 
     void setObserver(ListObserver* observer) { observer_ = observer; }
 
-private:
+  private:
     std::vector<std::string> items_;
     int selected_ = -1;
     ListObserver* observer_ = nullptr;

@@ -12,7 +12,7 @@
 namespace ledger {
 
 class WalkGuard {
-public:
+  public:
     enum Key { kDayView = 1, kReport = 2, kScan = 3 };
 
     // Runs `work` now when no guarded walk is running; otherwise queues it under `key`, replacing
@@ -40,7 +40,7 @@ public:
 
     bool busy() const { return busy_; }
 
-private:
+  private:
     bool busy_ = false;
     std::vector<std::pair<int, std::function<void()>>> queued_;
 };

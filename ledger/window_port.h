@@ -16,7 +16,7 @@ inline constexpr int kIconQuestion = 32;  // question icon
 inline constexpr int kIconInformation = 64;
 
 class WindowPort {
-public:
+  public:
     virtual ~WindowPort() = default;
 
     // The day date box (农历日期框1): its value reads as the chosen date at 23:59:59.

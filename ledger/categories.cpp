@@ -1,0 +1,91 @@
+#include "ledger/categories.h"
+
+#include <vector>
+
+#include "ledger/settings_file.h"
+#include "ledger/value_texts.h"
+
+namespace ledger {
+
+int32_t readCategoryCount(const std::string& settingsPath) {
+    return parseInteger(
+        readProfileString(settingsPath, std::string(kCountSection), std::string(kCountKey)));
+}
+
+std::string readCategory(const std::string& settingsPath, int32_t k) {
+    return readProfileString(settingsPath, std::string(kCategorySection), integerText(k));
+}
+
+std::string modeCategoryWord(LedgerMode mode) {
+    return std::string(isIncome(mode) ? kIncomeWord : kExpenseWord);
+}
+
+bool offeredInMode(const std::string& category, LedgerMode mode) {
+    return textFind(category, modeCategoryWord(mode)) > 0;
+}
+
+void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
+    c.categoryCount = readCategoryCount(c.settingsPath);
+    for (int32_t k = 1; k <= c.categoryCount; ++k) {
+        std::string t = readCategory(c.settingsPath, k);
+        filter.append(t);
+        box.append(std::move(t));
+    }
+}
+
+void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) {
+    choices.clear();
+    c.categoryCount = readCategoryCount(c.settingsPath);
+    if (c.categoryCount < 1) return;
+    for (int32_t k = 1; k <= c.categoryCount; ++k) {
+        std::string t = readCategory(c.settingsPath, k);
+        if (offeredInMode(t, mode)) choices.append(std::move(t));
+    }
+    choices.select(0);
+}
+
+void addCategory(Categories& c, TextList& box, const std::string& boxText) {
+    // The count is the one last read plus the categories added since; it is not read again.
+    // The category is written before the count, so a file that did not exist gets its "类"
+    // section first.
+    ++c.categoryCount;
+    std::string n = integerText(c.categoryCount);
+    writeProfileString(c.settingsPath, std::string(kCategorySection), n, boxText);
+    writeProfileString(c.settingsPath, std::string(kCountSection), std::string(kCountKey), n);
+    box.append(boxText);
+}
+
+RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
+    // The file decides what exists: another program, or a failed add, may have changed it since
+    // the count in memory was read.
+    int32_t n = readCategoryCount(c.settingsPath);
+    std::vector<std::string> texts;  // texts[k - 1] is category k
+    int32_t found = 0;
+    for (int32_t k = 1; k <= n; ++k) {
+        texts.push_back(readCategory(c.settingsPath, k));
+        if (found == 0 && texts.back() == boxText) found = k;
+    }
+    if (found == 0) return RemoveResult::NotFound;
+
+    // Later categories move down one number, so keys 1 to n - 1 stay contiguous; the last key
+    // goes, and the count follows, all in one rewrite of the file.
+    const std::string section(kCategorySection);
+    std::vector<ProfileChange> changes;
+    for (int32_t k = found; k < n; ++k) {
+        changes.push_back({section, integerText(k), texts[static_cast<size_t>(k)]});
+    }
+    changes.push_back({section, integerText(n), std::nullopt});
+    changes.push_back({std::string(kCountSection), std::string(kCountKey), integerText(n - 1)});
+    if (!writeProfileStrings(c.settingsPath, changes)) return RemoveResult::WriteFailed;
+
+    c.categoryCount = n - 1;
+    for (int i = 0; i < box.size(); ++i) {
+        if (box.at(i) == boxText) {
+            box.removeAt(i);
+            break;
+        }
+    }
+    return RemoveResult::Removed;
+}
+
+}  // namespace ledger

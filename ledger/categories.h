@@ -1,0 +1,75 @@
+#pragma once
+
+// The categories and their settings file: section "总" key "1" holds the number of categories,
+// section "类" keys "1" to n hold their texts. A category belongs to a mode by its wording alone:
+// income categories contain "收入", expense categories "开支".
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ledger/ledger_mode.h"
+#include "ledger/text_list.h"
+
+namespace ledger {
+
+inline constexpr std::string_view kCountSection = "\xd7\xdc";  // 总
+inline constexpr std::string_view kCountKey = "1";
+inline constexpr std::string_view kCategorySection = "\xc0\xe0";      // 类
+inline constexpr std::string_view kIncomeWord = "\xca\xd5\xc8\xeb";   // 收入
+inline constexpr std::string_view kExpenseWord = "\xbf\xaa\xd6\xa7";  // 开支
+
+// The category filter's fixed items, before the categories of the file; the first one means
+// "no filter".
+inline constexpr std::array<std::string_view, 4> kFixedFilterItems = {
+    "\xc8\xab\xb2\xbf\xca\xfd\xbe\xdd",  // 全部数据
+    "\xc6\xe4\xcb\xfc\xbf\xaa\xd6\xa7",  // 其它开支
+    "\xbc\xd2\xcd\xa5\xcc\xed\xd6\xc3",  // 家庭添置
+    "\xc9\xfa\xbb\xee\xbf\xaa\xd6\xa7",  // 生活开支
+};
+inline constexpr std::string_view kAllCategories = kFixedFilterItems[0];
+
+// The process-wide category state: where the settings file is and the count last read from it
+// (by loadCategoryLists or a day view refresh) plus the categories added since.
+struct Categories {
+    std::string settingsPath;
+    int32_t categoryCount = 0;
+};
+
+// The count in the file: parseInteger of section "总" key "1"; 0 when missing or not a number.
+int32_t readCategoryCount(const std::string& settingsPath);
+
+// The text of category k (section "类", key integerText(k)); empty when missing.
+std::string readCategory(const std::string& settingsPath, int32_t k);
+
+// The word that decides which categories a mode offers: "收入" for income, "开支" for expense.
+std::string modeCategoryWord(LedgerMode mode);
+
+// Whether `category` is offered in `mode`: the mode's word occurs anywhere in it.
+bool offeredInMode(const std::string& category, LedgerMode mode);
+
+// Startup's fill: reads categoryCount from the file, then appends categories 1 to count, all of
+// them in file order, to the filter (after its fixed items, which the caller has put there) and
+// to the category box. A count of 0 or less changes neither list.
+void loadCategoryLists(Categories& c, TextList& filter, TextList& box);
+
+// The day view's rebuild of the entry category choices: empties `choices`, reads categoryCount
+// from the file, and when it is at least 1 appends every category offered in `mode` and chooses
+// the first (none when none qualified).
+void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices);
+
+// The settings page's add: raises categoryCount by one, writes `boxText` under that number in
+// "类" and then the number as the count in "总", and appends `boxText` to the box. No checks:
+// empty and repeated names are added, and the results of the two writes are ignored.
+void addCategory(Categories& c, TextList& box, const std::string& boxText);
+
+enum class RemoveResult { Removed, NotFound, WriteFailed };
+
+// The settings page's remove: takes the count from the file, removes the first category whose
+// text equals `boxText`, moves the later ones down one number and lowers the count, in one
+// atomic rewrite; then sets categoryCount to the new count and removes the first equal item from
+// the box. NotFound and WriteFailed change neither the file nor the memory state.
+RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText);
+
+}  // namespace ledger

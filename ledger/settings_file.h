@@ -1,0 +1,68 @@
+#pragma once
+
+// A private-profile (INI) settings file: lines "[section]" followed by lines "key=value". Texts
+// are GBK bytes and pass through unchanged; the file is read and written whole on every call
+// and is never kept open.
+//
+// Reading:
+// - Leading characters with codes up to 32 are dropped from the path, and leading and trailing
+//   ones from the section and the key (names in the file are read without them, so a name
+//   could never match with them); when one of the three is then empty, nothing is read and the
+//   result is empty. Writing trims the same way.
+// - A missing file, section or key reads as the empty text; reading never creates the file.
+// - Section and key names match ignoring ASCII case (only one-byte characters fold; the second
+//   byte of a GBK character never does). Names in the file are read without surrounding
+//   characters up to code 32. The first matching section and, in it, the first matching key win.
+// - Lines end in CR LF or LF. Lines without "=" and lines starting with ";" are ignored.
+//   A "]" or "[" that is the second byte of a GBK character is part of the name, not a bracket.
+// - Spaces and quotes around a value: characters up to code 32 before and after the value are
+//   dropped; then, when the value is at least two bytes long and starts and ends with the same
+//   quote (" or '), that one outer pair of quotes is removed and everything between is kept
+//   exactly, spaces included. A value longer than kProfileValueMax bytes is cut to that length
+//   at a character boundary.
+//
+// Writing:
+// - Creates the file and the section when missing; replaces the value of an existing key in
+//   place; appends a new key after the last line of its section and a new section at the end
+//   of the file. Every written line ends in CR LF; untouched lines keep their bytes.
+// - A value is written so that it reads back exactly: when it has surrounding characters up to
+//   code 32, or starts and ends with the same quote, it is written inside double quotes.
+// - The file is replaced atomically: the new contents go to a temporary file in the same
+//   directory, which is then renamed over the old one. A write that fails returns false and
+//   leaves the old file (or its absence) as it was. A file without any write permission bit
+//   counts as read-only and is not replaced.
+// - A write is refused (false, nothing changes) when the section or key is empty after the
+//   trim, when a name or value holds CR or LF, when a key holds "=", or a section "]".
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ledger {
+
+// The longest value the reader gives back, in bytes (a read buffer of 10240 bytes with its
+// terminating zero).
+inline constexpr size_t kProfileValueMax = 10239;
+
+// The value of `key` in `section` of the file at `path`; empty when any of them is missing.
+std::string readProfileString(const std::string& path, const std::string& section,
+                              const std::string& key);
+
+// Sets `key` in `section` to `value`, creating the file and section as needed.
+// On failure returns false and leaves the file as it was.
+bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
+
+// One change of a batch: sets the key to `value`, or removes the key when `value` is nullopt.
+struct ProfileChange {
+    std::string section;
+    std::string key;
+    std::optional<std::string> value;
+};
+
+// Applies all changes, in order, in one atomic rewrite of the file (each as writeProfileString
+// would; removing a missing key changes nothing). On failure returns false and leaves the file
+// as it was; no change is applied when one of them is refused.
+bool writeProfileStrings(const std::string& path, const std::vector<ProfileChange>& changes);
+
+}  // namespace ledger
