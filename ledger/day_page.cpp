@@ -35,14 +35,17 @@ DayPage::DayPage(store::RecordStore& store, WindowPort& window, WalkGuard& guard
 
 // ---- keeping uses of the store apart ----
 
-void DayPage::runOrQueue(std::function<void()> work, bool refresh) {
+void DayPage::runOrQueue(std::function<void()> work, Work kind) {
     if (!guard_.busy()) {
         guard_.run(WalkGuard::kDayView, std::move(work));
         return;
     }
-    // Two refreshes in a row give the same view as one.
-    if (refresh && !queued_.empty() && queued_.back().refresh) return;
-    queued_.push_back({std::move(work), refresh});
+    if (kind == Work::Refresh) {
+        // Two refreshes in a row give the same view as one.
+        if (!queued_.empty() && queued_.back().kind == Work::Refresh) return;
+        std::erase_if(queued_, [](const Queued& q) { return q.kind == Work::Locate; });
+    }
+    queued_.push_back({std::move(work), kind});
     guard_.run(WalkGuard::kDayView, [this] { drainQueued(); });
 }
 
@@ -79,21 +82,26 @@ void DayPage::clearInputs() {
 // ---- mode ----
 
 void DayPage::switchMode(LedgerMode mode) {
-    runOrQueue([this, mode] {
-        bool income = isIncome(mode);
-        itemCaption_ = income ? texts::kIncomeItemCaption : texts::kExpenseItemCaption;
-        amountCaption_ = income ? texts::kIncomeAmountCaption : texts::kExpenseAmountCaption;
-        mode_ = mode;
-        clearInputs();
-        refreshNow();
-        setStatusPart4(modeWord(mode));
-    });
+    // Captions, mode and inputs change at once, so that what the user types next is kept even
+    // while the refresh waits for a running walk.
+    bool income = isIncome(mode);
+    itemCaption_ = income ? texts::kIncomeItemCaption : texts::kExpenseItemCaption;
+    amountCaption_ = income ? texts::kIncomeAmountCaption : texts::kExpenseAmountCaption;
+    mode_ = mode;
+    clearInputs();
+    notifyTexts();
+    runOrQueue(
+        [this, mode] {
+            refreshNow();
+            setStatusPart4(modeWord(mode));
+        },
+        Work::Refresh);
 }
 
 // ---- day view ----
 
 void DayPage::refreshDayView() {
-    runOrQueue([this] { refreshNow(); }, true);
+    runOrQueue([this] { refreshNow(); }, Work::Refresh);
 }
 
 void DayPage::refreshNow() {
@@ -198,28 +206,30 @@ bool DayPage::goToSerial(int32_t serial) {
 // ---- entry editing ----
 
 void DayPage::addOrSave() {
-    runOrQueue([this] { addNow(); });
+    AddRequest request{inputs_.item,       inputs_.amount, inputs_.note,
+                       inputs_.category(), mode_,          chosenDay(window_.dayDate())};
+    runOrQueue([this, request] { addNow(request); });
 }
 
-void DayPage::addNow() {
+void DayPage::addNow(const AddRequest& in) {
     setStatusPart4(texts::kProgressAdd);
-    if (inputs_.item.empty() || inputs_.amount.empty()) return;
+    if (in.item.empty() || in.amount.empty()) return;
     if (pending_.active) {
-        saveNow();
+        saveNow(in);
     } else {
-        const Date day = chosenDay(window_.dayDate());
+        const Date& day = in.day;
         const DateTime now = window_.now();
         const std::string time = hourMinuteText(now.hour, now.minute);
-        const float amount = parseNumber(inputs_.amount);
-        const std::string category = inputs_.category();
-        const std::vector<StoreValue> values = {StoreValue::ofBool(isIncome(mode_)),
+        const float amount = parseNumber(in.amount);
+        const std::string& category = in.category;
+        const std::vector<StoreValue> values = {StoreValue::ofBool(isIncome(in.mode)),
                                                 StoreValue::ofInt(day.year),
                                                 StoreValue::ofInt(day.month),
                                                 StoreValue::ofInt(day.day),
                                                 StoreValue::ofText(time),
-                                                StoreValue::ofText(inputs_.item),
+                                                StoreValue::ofText(in.item),
                                                 StoreValue::ofFloat(amount),
-                                                StoreValue::ofText(inputs_.note),
+                                                StoreValue::ofText(in.note),
                                                 StoreValue::ofText(category)};
         if (!store_.appendRecord(values)) {
             window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
@@ -227,10 +237,10 @@ void DayPage::addNow() {
             DayRow row;
             row.texts[kColumnNumber] = integerText(dayList_.rowCount() + 1);
             row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day, time);
-            row.texts[kColumnItem] = inputs_.item;
+            row.texts[kColumnItem] = in.item;
             row.texts[kColumnAmount] = amountText(amount);
             row.texts[kColumnCategory] = category;
-            row.texts[kColumnNote] = inputs_.note;
+            row.texts[kColumnNote] = in.note;
             // The new record is the last one; its serial lets the row be changed or deleted.
             int32_t count = store_.recordCount();
             row.serial = (count > 0 && store_.goTo(count)) ? store_.currentSerial() : 0;
@@ -238,20 +248,23 @@ void DayPage::addNow() {
             dayList_.append(std::move(row));
         }
     }
-    clearInputs();
+    // What the user typed after asking (while the add waited for a walk) is kept.
+    if (inputs_.item == in.item && inputs_.amount == in.amount && inputs_.note == in.note) {
+        clearInputs();
+    }
     recomputeDayTotals();
     window_.focusItemInput();
 }
 
-void DayPage::saveNow() {
+void DayPage::saveNow(const AddRequest& in) {
     const PendingModify pending = pending_;
     pending_ = {};
-    const float amount = parseNumber(inputs_.amount);
-    const std::string category = inputs_.category();
+    const float amount = parseNumber(in.amount);
+    const std::string& category = in.category;
     const std::array<int, 4> fields = {kFieldItem, kFieldAmount, kFieldNote, kFieldCategory};
     const std::array<StoreValue, 4> values = {
-        StoreValue::ofText(inputs_.item), StoreValue::ofFloat(amount),
-        StoreValue::ofText(inputs_.note), StoreValue::ofText(category)};
+        StoreValue::ofText(in.item), StoreValue::ofFloat(amount), StoreValue::ofText(in.note),
+        StoreValue::ofText(category)};
 
     bool saved = goToSerial(pending.serial);
     if (saved) {
@@ -274,10 +287,10 @@ void DayPage::saveNow() {
         r = dayList_.findSerial(pending.serial);
     }
     if (r < 0) return;
-    dayList_.setText(r, kColumnItem, inputs_.item);
+    dayList_.setText(r, kColumnItem, in.item);
     dayList_.setText(r, kColumnAmount, amountText(amount));
     dayList_.setText(r, kColumnCategory, category);
-    dayList_.setText(r, kColumnNote, inputs_.note);
+    dayList_.setText(r, kColumnNote, in.note);
     dayList_.setAmount(r, amount);
 }
 
@@ -288,7 +301,7 @@ int32_t DayPage::selectedSerial() const {
 
 void DayPage::beginModify() {
     const int32_t serial = selectedSerial();
-    runOrQueue([this, serial] { locateNow(ScanAction::Modify, serial); });
+    runOrQueue([this, serial] { locateNow(ScanAction::Modify, serial); }, Work::Locate);
 }
 
 void DayPage::deleteEntry() {
@@ -306,7 +319,8 @@ void DayPage::deleteEntry() {
 void DayPage::locateScan() {
     const int32_t serial = selectedSerial();
     const ScanAction action = scanAction_;
-    runOrQueue([this, action, serial] { locateNow(action, serial); });
+    runOrQueue([this, action, serial] { locateNow(action, serial); },
+               action == ScanAction::Modify ? Work::Locate : Work::Other);
 }
 
 void DayPage::locateNow(ScanAction action, int32_t serial) {

@@ -155,15 +155,24 @@ class DayPage {
     void onDayDateChanged();
 
   private:
+    // What a queued piece of work is, for the rules that keep a queue sensible.
+    enum class Work { Other, Refresh, Locate };
     // Runs `work` now under the guard, or queues it to run after the guarded walk that is
-    // running. `refresh` marks a plain refresh, which is not queued twice in a row.
-    void runOrQueue(std::function<void()> work, bool refresh = false);
+    // running. A refresh is not queued twice in a row, and a queued refresh drops the located
+    // changes queued before it (it would cancel them anyway).
+    void runOrQueue(std::function<void()> work, Work kind = Work::Other);
     void drainQueued();
 
     void refreshNow();
     void rebuildCategoryChoices();
-    void addNow();
-    void saveNow();
+    // What the user had typed when pressing add; a queued add saves what was asked for.
+    struct AddRequest {
+        std::string item, amount, note, category;
+        LedgerMode mode = LedgerMode::Income;
+        Date day;
+    };
+    void addNow(const AddRequest& request);
+    void saveNow(const AddRequest& request);
     // Locates the record with `serial` and the row showing it, then modifies or deletes.
     void locateNow(ScanAction action, int32_t serial);
     int32_t selectedSerial() const;
@@ -199,7 +208,7 @@ class DayPage {
 
     struct Queued {
         std::function<void()> work;
-        bool refresh = false;
+        Work kind = Work::Other;
     };
     std::vector<Queued> queued_;
 };
