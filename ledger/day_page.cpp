@@ -241,9 +241,9 @@ void DayPage::addNow(const AddRequest& in) {
             row.texts[kColumnAmount] = amountText(amount);
             row.texts[kColumnCategory] = category;
             row.texts[kColumnNote] = in.note;
-            // The new record is the last one; its serial lets the row be changed or deleted.
-            int32_t count = store_.recordCount();
-            row.serial = (count > 0 && store_.goTo(count)) ? store_.currentSerial() : 0;
+            // The append leaves the cursor on the new record; its serial lets the row be changed
+            // or deleted later.
+            row.serial = store_.currentSerial();
             row.amount = amount;
             dayList_.append(std::move(row));
         }
