@@ -40,10 +40,16 @@ void DayPage::runOrQueue(std::function<void()> work, Work kind) {
         guard_.run(WalkGuard::kDayView, std::move(work));
         return;
     }
-    if (kind == Work::Refresh) {
-        // Two refreshes in a row give the same view as one.
-        if (!queued_.empty() && queued_.back().kind == Work::Refresh) return;
+    if (kind == Work::Refresh || kind == Work::ModeRefresh) {
         std::erase_if(queued_, [](const Queued& q) { return q.kind == Work::Locate; });
+        // Two refreshes in a row give the same view as one; the mode switch's also sets its
+        // status text, so it is the one kept.
+        if (!queued_.empty() &&
+            (queued_.back().kind == Work::Refresh || queued_.back().kind == Work::ModeRefresh)) {
+            if (kind == Work::Refresh) return;
+            queued_.back() = {std::move(work), kind};
+            return;
+        }
     }
     queued_.push_back({std::move(work), kind});
     guard_.run(WalkGuard::kDayView, [this] { drainQueued(); });
@@ -95,7 +101,7 @@ void DayPage::switchMode(LedgerMode mode) {
             refreshNow();
             setStatusPart4(modeWord(mode));
         },
-        Work::Refresh);
+        Work::ModeRefresh);
 }
 
 // ---- day view ----

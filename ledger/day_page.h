@@ -156,10 +156,11 @@ class DayPage {
 
   private:
     // What a queued piece of work is, for the rules that keep a queue sensible.
-    enum class Work { Other, Refresh, Locate };
+    enum class Work { Other, Refresh, ModeRefresh, Locate };
     // Runs `work` now under the guard, or queues it to run after the guarded walk that is
-    // running. A refresh is not queued twice in a row, and a queued refresh drops the located
-    // changes queued before it (it would cancel them anyway).
+    // running. A refresh right after a queued refresh is dropped, a mode switch's refresh takes
+    // the place of one, and either drops the located changes queued before it (it would cancel
+    // them anyway).
     void runOrQueue(std::function<void()> work, Work kind = Work::Other);
     void drainQueued();
 

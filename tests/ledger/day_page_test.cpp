@@ -538,6 +538,21 @@ TEST_F(DayPageTest, QueuedActionsRunInTheOrderAsked) {
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"new"}));
 }
 
+TEST_F(DayPageTest, QueuedRefreshesRunOnceAndKeepTheModeText) {
+    storeEntry(false, kDay, "expense", 1);
+    page->refreshDayView();
+    listEvents.resets = 0;
+    guard.run(WalkGuard::kReport, [&] {
+        page->onDayDateChanged();
+        page->switchMode(LedgerMode::Expense);
+        page->refreshDayView();
+        EXPECT_EQ(listEvents.resets, 0);
+    });
+    EXPECT_EQ(listEvents.resets, 1);
+    EXPECT_EQ(page->statusPart4(), texts::kExpenseWord);
+    EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"expense"}));
+}
+
 TEST_F(DayPageTest, ARefreshFromInsideAMessageBoxWaitsForTheAdd) {
     page->refreshDayView();
     store::FaultPlan plan;
