@@ -135,7 +135,9 @@ class DayPage {
     // ---- entry editing ----
     // The add button: with item and amount texts, adds an entry to the chosen day at the current
     // time, or saves the inputs into the pending record and row. A failed append shows
-    // "添加失败!", a failed save "修改失败!" (the row stays); the inputs are emptied either way.
+    // "添加失败!" and adds no row; a failed save shows "修改失败!", puts back any field it had
+    // written and leaves the row; the inputs are emptied either way. An add queued behind a
+    // running walk stores what was typed when it was asked for.
     void addOrSave();
     // A double-click on a day row: locates the selected row's record and copies the row into the
     // inputs, so that the next addOrSave saves. Nothing happens without a selected row.
@@ -148,8 +150,11 @@ class DayPage {
     void locateScan();
 
     // ---- day stepping ----
+    // "< 前一天" and "后一天 >": reads the day from the date box's text, asks the box for the day
+    // before or after, and refreshes the day view whether or not the box accepted that date.
     void stepPreviousDay();
     void stepNextDay();
+    // "> 今天 <": asks the box for the clock's date and refreshes the day view.
     void stepToday();
     // The day date box's date-changed notification.
     void onDayDateChanged();
