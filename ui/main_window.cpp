@@ -94,6 +94,9 @@ QComboBox* makeCombo(QWidget* parent, const char* name, bool editable, QRect pla
         c->setInsertPolicy(QComboBox::NoInsert);
         c->setCompleter(nullptr);  // the typed text stays as typed
     }
+    // A placeholder keeps the box from choosing the first item by itself when items arrive;
+    // an editable box never shows it.
+    c->setPlaceholderText(QStringLiteral(" "));
     c->setGeometry(place);
     c->setMaxVisibleItems(12);
     return c;
@@ -465,6 +468,9 @@ void MainWindow::bindLedger() {
         });
     }
 
+    connect(categoryBox_, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        if (!syncing_) categoryBoxText_ = t;
+    });
     connect(itemInput_, &QComboBox::editTextChanged, this, [this](const QString& t) {
         if (!syncing_) dayPage_->entryInputs().item = toGbk(t);
     });
@@ -493,9 +499,8 @@ void MainWindow::bindLedger() {
 void MainWindow::syncChoice(QComboBox* box, TextListModel* model) {
     bool was = syncing_;
     syncing_ = true;
-    QString typed = box->isEditable() ? box->currentText() : QString();
     box->setCurrentIndex(model->list().selected());
-    if (box->isEditable()) box->setEditText(typed);
+    if (box == categoryBox_) box->setEditText(categoryBoxText_);
     syncing_ = was;
 }
 
@@ -591,6 +596,7 @@ void MainWindow::removeCategoryClicked() {
     }
     switch (ledger::removeCategory(categories_, categoryBoxList_, toGbk(name))) {
         case ledger::RemoveResult::Removed:
+            categoryBoxText_.clear();
             categoryBox_->setEditText(QString());
             break;
         case ledger::RemoveResult::NotFound:
