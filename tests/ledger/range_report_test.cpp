@@ -1,7 +1,6 @@
 #include "ledger/range_report.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ledger/gbk.h"
 #include "ledger/report_list.h"
 #include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
@@ -23,18 +23,7 @@ using ledger::DateTime;
 using ledgertest::FixtureEntry;
 
 // The tests spell texts in UTF-8 and compare GBK bytes.
-std::string gbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
+std::string gbk(const std::string& utf8) { return ledger::utf8ToGbk(utf8).value(); }
 
 class FakeWindow : public ledger::WindowPort {
   public:
