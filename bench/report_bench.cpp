@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ledger/range_report.h"
@@ -46,7 +48,9 @@ class BenchWindow : public ledger::WindowPort {
 // A household's ten years, 2015 to 2024, entries in the order they were added, day by day.
 class Ledger {
   public:
-    explicit Ledger(int entries) {
+    // Amounts repeat as a household's do (20000 different ones), or with `distinctAmounts` no two
+    // are alike.
+    Ledger(int entries, bool distinctAmounts) {
         char dir[] = "/tmp/report_benchXXXXXX";
         if (mkdtemp(dir) != nullptr) dir_ = dir;
         path_ = dir_ + "/Database.edb";
@@ -74,7 +78,8 @@ class Ledger {
             e.day = d.day;
             e.income = i % 5 == 0;
             e.item = kItems[(i * 7) % kItems.size()];
-            e.amount = static_cast<float>((i * 37) % 20000) / 8.0f;
+            e.amount = distinctAmounts ? static_cast<float>(i) * 0.37f
+                                       : static_cast<float>((i * 37) % 20000) / 8.0f;
             e.category = e.income ? "\xb9\xa4\xd7\xca\xca\xd5\xc8\xeb"  // 工资收入
                                   : kCategories[i % kCategories.size()];
             e.note = i % 3 == 0 ? "\xb1\xb8\xd7\xa2" : "";  // 备注
@@ -112,11 +117,10 @@ class Ledger {
     store::RecordStore store_;
 };
 
-Ledger& ledgerOf(int entries) {
-    static std::unique_ptr<Ledger> big;
-    static std::unique_ptr<Ledger> small;
-    auto& slot = entries >= 100000 ? big : small;
-    if (!slot) slot = std::make_unique<Ledger>(entries);
+Ledger& ledgerOf(int entries, bool distinctAmounts = false) {
+    static std::map<std::pair<int, bool>, std::unique_ptr<Ledger>> ledgers;
+    auto& slot = ledgers[{entries, distinctAmounts}];
+    if (!slot) slot = std::make_unique<Ledger>(entries, distinctAmounts);
     return *slot;
 }
 
@@ -274,8 +278,8 @@ const Range kMonth{{2020, 3, 1}, {2020, 3, 31}};
 const Range kYear{{2020, 1, 1}, {2020, 12, 31}};
 const Range kTenYears{{2015, 1, 1}, {2024, 12, 31}};
 
-void reportBench(benchmark::State& state, int entries, Range range) {
-    Ledger& ledger = ledgerOf(entries);
+void reportBench(benchmark::State& state, int entries, Range range, bool distinctAmounts = false) {
+    Ledger& ledger = ledgerOf(entries, distinctAmounts);
     if (!ledger.store().isOpen()) {
         state.SkipWithError("the benchmark ledger could not be opened");
         return;
@@ -325,6 +329,8 @@ void lineSearchBench(benchmark::State& state, int entries, Range range) {
 BENCHMARK_CAPTURE(reportBench, month_100k, 100000, kMonth)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(reportBench, year_100k, 100000, kYear)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(reportBench, tenYears_100k, 100000, kTenYears)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(reportBench, tenYears_100k_distinctAmounts, 100000, kTenYears, true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(reportBench, year_10k, 10000, kYear)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(lineSearchBench, year_10k, 10000, kYear)->Unit(benchmark::kMillisecond);
 
