@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -163,6 +165,29 @@ void RangeReport::runNow() {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const DayEntry& a, const DayEntry& b) { return a.key < b.key; });
 
+    // Room for every row at once, so the list never moves its rows while it grows; entries of
+    // days the walk passes over make this an upper bound.
+    {
+        size_t rows = 5;
+        for (size_t i = 0; i < entries.size();) {
+            size_t incomes = 0;
+            size_t expenses = 0;
+            const size_t first = i;
+            for (; i < entries.size() && entries[i].key == entries[first].key; ++i) {
+                ++(entries[i].income ? incomes : expenses);
+            }
+            rows += std::max(incomes, expenses) + 3;
+        }
+        list_.reserve(static_cast<int>(std::min<size_t>(rows, 1u << 30)));
+    }
+    // A household's amounts repeat: each distinct stored amount is turned into the amount the
+    // report counts and its text once per run.
+    struct ShownAmount {
+        float amount;
+        std::string text;
+    };
+    std::unordered_map<uint32_t, ShownAmount> shownAmounts;
+
     // Rows of finished days wait here and reach the list in batches, each time the window is let
     // run, so the view sees whole days only and gets one insert signal per batch.
     std::vector<ReportRow> pending;
@@ -221,12 +246,19 @@ void RangeReport::runNow() {
             size_t expenseRow = base;
             for (size_t i = first; i < next; ++i) {
                 const DayEntry& e = entries[i];
-                // Amounts go through their text as the report has always shown them.
-                const float amount = parseNumber(floatText(e.amount));
+                uint32_t bits;
+                std::memcpy(&bits, &e.amount, sizeof bits);
+                auto [shown, added] = shownAmounts.try_emplace(bits);
+                if (added) {
+                    // Amounts go through their text as the report has always counted them.
+                    shown->second.amount = parseNumber(floatText(e.amount));
+                    shown->second.text = amountText(shown->second.amount);
+                }
+                const float amount = shown->second.amount;
                 ReportRow& row = pending[e.income ? incomeRow++ : expenseRow++];
                 const int itemColumn = e.income ? kColumnIncomeItem : kColumnExpenseItem;
                 row.texts[itemColumn].assign(items, e.itemOffset, e.itemLength);
-                row.texts[itemColumn + 1] = amountText(amount);
+                row.texts[itemColumn + 1] = shown->second.text;
                 if (e.income) {
                     dayIncome += amount;
                     totalIncome += amount;

@@ -32,12 +32,16 @@ int ReportList::appendRow() {
     return row;
 }
 
+void ReportList::reserve(int rows) {
+    if (rows > 0) rows_.reserve(static_cast<size_t>(rows));
+}
+
 void ReportList::appendRows(std::vector<ReportRow>&& rows) {
     if (rows.empty()) return;
     int first = rowCount();
     int last = first + static_cast<int>(rows.size()) - 1;
     if (observer_) observer_->aboutToInsertRows(first, last);
-    if (rows_.empty()) {
+    if (rows_.empty() && rows_.capacity() <= rows.capacity()) {
         rows_ = std::move(rows);
     } else {
         rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),

@@ -36,6 +36,9 @@ class ReportList {
     void removeAll();
     // Appends one empty row and returns its index (one insert notification).
     int appendRow();
+    // Makes room for `rows` rows in all, so that later appends do not move the rows already
+    // there; changes nothing that a view sees.
+    void reserve(int rows);
     // Appends `rows` at the end with a single insert notification; nothing when it is empty.
     void appendRows(std::vector<ReportRow>&& rows);
     // Sets one cell's text or image; a cell outside the list is ignored.

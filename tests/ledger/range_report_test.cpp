@@ -1,7 +1,6 @@
 #include "ledger/range_report.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ledger/gbk.h"
 #include "ledger/report_list.h"
 #include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
@@ -23,18 +23,7 @@ using ledger::DateTime;
 using ledgertest::FixtureEntry;
 
 // The tests spell texts in UTF-8 and compare GBK bytes.
-std::string gbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
+std::string gbk(const std::string& utf8) { return ledger::utf8ToGbk(utf8).value(); }
 
 class FakeWindow : public ledger::WindowPort {
   public:
@@ -437,6 +426,36 @@ TEST_F(RangeReportTest, AmountsKeepTheirDigitsAndSumInSinglePrecision) {
     EXPECT_EQ(summary(2)[4], gbk("-15542648.13元"));
 }
 
+TEST_F(RangeReportTest, EntriesOfADayKeepTheirStoreOrder) {
+    std::vector<FixtureEntry> entries;
+    for (int i = 0; i < 60; ++i) {
+        const std::string item = std::to_string(i);
+        entries.push_back(income({2024, 3, 2 - i % 2}, item.c_str(), static_cast<float>(i)));
+    }
+    useEntries(entries);
+    runReport({2024, 3, 1}, {2024, 3, 2});
+    std::vector<std::string> items;
+    for (int r = 0; r < list_.rowCount(); ++r) {
+        // Entry items, not the labels of balance and summary rows (which begin with spaces).
+        if (!list_.text(r, 3).empty() && list_.text(r, 3)[0] != ' ') {
+            items.push_back(list_.text(r, 3));
+        }
+    }
+    std::vector<std::string> expected;
+    for (int i = 1; i < 60; i += 2) expected.push_back(std::to_string(i));
+    for (int i = 0; i < 60; i += 2) expected.push_back(std::to_string(i));
+    EXPECT_EQ(items, expected);
+}
+
+TEST_F(RangeReportTest, UnreadableStoreReportsNoEntries) {
+    useEntries({income({2024, 3, 1}, "工资", 10)});
+    store_.close();
+    runReport({2024, 3, 1}, {2024, 3, 2});
+    EXPECT_TRUE(blockDates().empty());
+    EXPECT_EQ(list_.rowCount(), 5);
+    EXPECT_EQ(summary(2)[2], gbk("2天"));
+}
+
 TEST_F(RangeReportTest, SecondRunAskedForDuringTheWalkIsQueuedAndRunsOnce) {
     useEntries({income({2024, 3, 1}, "工资", 10), income({2024, 3, 2}, "奖金", 5)});
     report_.setEventInterval(std::chrono::nanoseconds(0));
@@ -463,15 +482,22 @@ TEST_F(RangeReportTest, WindowSeesOnlyFinishedRowsInBatches) {
         entries.push_back(income({2024, 3, day}, "收", static_cast<float>(day)));
         entries.push_back(expense({2024, 3, day}, "支", 1));
     }
+    // A day long enough for the window to run while its block is being filled: the block's rows
+    // must not reach the list half written.
+    for (int i = 0; i < 2500; ++i) {
+        entries.push_back(i % 2 ? expense({2024, 3, 21}, "支", 2) : income({2024, 3, 21}, "收", 3));
+    }
     useEntries(entries);
     CountingObserver observer;
     list_.setObserver(&observer);
     report_.setEventInterval(std::chrono::nanoseconds(0));
     std::vector<std::vector<ledger::ReportRow>> seen;
     window_.onEvents = [&] { seen.push_back(list_.rows()); };
-    runReport({2024, 3, 1}, {2024, 3, 20});
+    runReport({2024, 3, 1}, {2024, 3, 21});
 
-    ASSERT_GT(seen.size(), 10u);
+    // One call after the store pass, one after each day but the last, and two inside day 21.
+    ASSERT_EQ(seen.size(), 1u + 20u + 2u);
+    EXPECT_EQ(seen[21].size(), seen[20].size());
     const std::vector<ledger::ReportRow>& final = list_.rows();
     for (const auto& snapshot : seen) {
         ASSERT_LE(snapshot.size(), final.size());

@@ -198,7 +198,9 @@ TEST_F(FaultCuts, EveryWriteOfEveryOperationCanBeCut) {
                 expectNoLoss(before, liveRecords(path), target);
                 ++cuts;
             }
-            if (done != fixture) EXPECT_GT(cuts, 0);
+            if (done != fixture) {
+                EXPECT_GT(cuts, 0);
+            }
         }
     }
 }
@@ -282,7 +284,9 @@ TEST_F(FaultCuts, PurgeReadFailurePartWay) {
         int32_t count = db.recordCount();
         int fields[] = {1};
         ASSERT_TRUE(db.readRecords(fields, [&](const RecordView& r) {
-            if (!r.isDeleted()) EXPECT_TRUE(seen.emplace(r.serial(), "").second) << r.serial();
+            if (!r.isDeleted()) {
+                EXPECT_TRUE(seen.emplace(r.serial(), "").second) << r.serial();
+            }
             return true;
         }));
         EXPECT_EQ(seen.size(), before.size());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "store/fault_file_access.h"
@@ -86,17 +87,33 @@ TEST_F(Locks, ALockHeldForGoodFailsAfterTheRetryTime) {
     EXPECT_EQ(second.recordCount(), 1);
 }
 
-TEST_F(Locks, WholeFileHeldCoversRecordAndCountLocks) {
-    // While the batch read holds the whole file, the visitor's own thread could not take record
-    // locks on the file without splitting the whole-file lock; they are counted instead.
+// A file left by a cut-short purge, written by hand: serial 2 twice (moved copy below, original
+// above, the copy torn), a slot with serial 0 and one with a serial no append gave. The open takes
+// the whole file once and repairs it under that one lock.
+TEST_F(Locks, OpenRepairsUnderOneWholeFileLock) {
+    db.close();
+    std::string s = databaseHeader(smallFields(), kSmallLength, 5, 4);
+    auto rec = [](int32_t serial, int32_t a, const char* b) {
+        std::string r(kSmallLength, '\0');
+        put32(r, 0, static_cast<uint32_t>(serial));
+        put32(r, 4, static_cast<uint32_t>(a));
+        std::memcpy(&r[8], b, std::strlen(b));
+        return r;
+    };
+    s += rec(1, 10, "one") + rec(2, 20, "to") + rec(0, 0, "") + rec(2, 20, "two") + rec(9, 9, "x");
+    writeBytes(path, s);
     auto faults = std::make_shared<FaultFileAccess>();
     RecordStore second(faults);
-    db.close();
     ASSERT_TRUE(second.open(path));
-    faults->resetCounts();
-    ASSERT_TRUE(second.purgeDeleted());
     EXPECT_EQ(faults->counts().locks, 1);
-    // After the operation every lock is released: another open takes the whole file at once.
+    EXPECT_EQ(second.recordCount(), 2);
+    EXPECT_EQ(second.currentSerial(), 1);
+    second.skip();
+    EXPECT_EQ(second.currentSerial(), 2);
+    EXPECT_EQ(second.readField(2), StoreValue::ofText("two"));
+    EXPECT_EQ(readBytes(path).size(), 116 + 72 * 2 + 2 * size_t{kSmallLength});
+    EXPECT_EQ(get32(readBytes(path), 20), 4);  // nextSerial untouched
+    // Every lock is released: another open takes the whole file at once.
     EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), FileError::None);
     other->unlock(0, format::kWholeFileLockLength);
 }

@@ -79,7 +79,9 @@ TEST(Open, HeaderAndDescriptorChecks) {
         EXPECT_EQ(db.open(path), c.code == 0);
         EXPECT_EQ(RecordStore::lastError(), c.code);
         EXPECT_EQ(db.isOpen(), c.code == 0);
-        if (c.code != 0) EXPECT_EQ(readBytes(path), bytes);  // a refused file is not changed
+        if (c.code != 0) {
+            EXPECT_EQ(readBytes(path), bytes);
+        }  // a refused file is not changed
     }
 }
 

@@ -158,7 +158,9 @@ TEST(Processes, TwoAppendingAtOnceCountEveryAppendOnce) {
         last = r.serial();
         int c = static_cast<int>(r.integer(2));
         EXPECT_TRUE(c == 0 || c == 1);
-        if (c == 0 || c == 1) EXPECT_EQ(r.integer(3), nextOf[c]++);
+        if (c == 0 || c == 1) {
+            EXPECT_EQ(r.integer(3), nextOf[c]++);
+        }
         return true;
     }));
     EXPECT_EQ(nextOf[0], perChild);
