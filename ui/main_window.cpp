@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -226,8 +227,12 @@ MainWindow::MainWindow(const QString& runDirectory, WindowHooks hooks, QWidget* 
 }
 
 MainWindow::~MainWindow() {
-    // onWindowDestroyed: the models let go of the ledger's lists before the lists go.
+    // onWindowDestroyed. The controls and their models go first, while the ledger's lists they
+    // observe still exist.
     dayPage_->setObserver(nullptr);
+    QList<QPointer<QObject>> kids;
+    for (QObject* c : children()) kids.append(c);
+    for (const QPointer<QObject>& c : kids) delete c.data();
     store_.close(QFile::encodeName(ledgerPath_).toStdString());
 }
 
