@@ -368,6 +368,27 @@ TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     EXPECT_TRUE(find<QLineEdit>("编辑框3")->text().isEmpty());
     EXPECT_EQ(dayModel()->rowCount(), 3);
     EXPECT_EQ(u8(choices->currentText()), "工资收入");
+
+    // The chosen mode clicked again still clears the inputs and refreshes.
+    item->setEditText(QStringLiteral("买米"));
+    window->setStatusText(4, QString());
+    clickToolbar(1);
+    EXPECT_TRUE(find<QToolButton>("工具条1_1")->isChecked());
+    EXPECT_TRUE(item->currentText().isEmpty());
+    EXPECT_EQ(u8(window->statusText(4)), "收入");
+}
+
+TEST_F(WindowTest, APressOnTheBackgroundDragsTheWindow) {
+    start();
+    QWidget* page = find<QWidget>("收支");
+    const QPoint before = window->pos();
+    const QPoint at(610, 20);  // between 按钮_后 and 标签11
+    ASSERT_EQ(page->childAt(at), nullptr);
+    QTest::mousePress(page, Qt::LeftButton, {}, at);
+    QTest::mouseMove(page, at + QPoint(30, 20));
+    QTest::mouseRelease(page, Qt::LeftButton, {}, at + QPoint(30, 20));
+    settle();
+    EXPECT_EQ(window->pos(), before + QPoint(30, 20));
 }
 
 TEST_F(WindowTest, DoubleClickCopiesTheRowAndAddSavesIntoItsRecord) {
