@@ -135,6 +135,22 @@ QTableView* makeList(QWidget* parent, const char* name, QAbstractItemModel* mode
     return v;
 }
 
+// The date boxes use the window's font with half a pixel less between the glyphs, so that the
+// longest text of their range ("丁酉年(鸡)闰八月十七 1957-10-10") fits the narrowest box, 199
+// pixels, uncut.
+LunarDateBox* makeDateBox(QWidget* parent, const char* name, const QString& accessible, QRect place,
+                          const QFont& windowFont) {
+    auto* b = new LunarDateBox(parent);
+    b->setObjectName(QString::fromUtf8(name));
+    b->setGeometry(place);
+    b->setAccessibleName(accessible);
+    QFont f = windowFont;
+    f.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    b->setFont(f);
+    b->setDate({2010, 2, 19});
+    return b;
+}
+
 QMessageBox::Icon boxIcon(int code) {
     switch (code) {
         case ledger::kIconError:
@@ -279,11 +295,7 @@ void MainWindow::buildToolbar() {
 
 void MainWindow::buildDayPage(QWidget* page) {
     makeLabel(page, "标签1", QStringLiteral("日期"), {7, 8, 32, 24});
-    dayBox_ = new LunarDateBox(page);
-    dayBox_->setObjectName(QStringLiteral("农历日期框1"));
-    dayBox_->setGeometry(39, 8, 288, 24);
-    dayBox_->setAccessibleName(QStringLiteral("日期"));
-    dayBox_->setDate({2010, 2, 19});
+    dayBox_ = makeDateBox(page, "农历日期框1", QStringLiteral("日期"), {39, 8, 288, 24}, font());
 
     auto* prev = makeButton(page, "按钮_前", QStringLiteral("< 前一天"), {359, 8, 56, 24});
     auto* today = makeButton(page, "按钮_今", QStringLiteral("> 今天 <"), {448, 8, 56, 24});
@@ -375,17 +387,11 @@ void MainWindow::buildDayPage(QWidget* page) {
 
 void MainWindow::buildQueryPage(QWidget* page) {
     makeLabel(page, "标签6", QStringLiteral("起始时间"), {7, 8, 48, 24});
-    startBox_ = new LunarDateBox(page);
-    startBox_->setObjectName(QStringLiteral("农历日期框2"));
-    startBox_->setGeometry(55, 8, 200, 24);
-    startBox_->setAccessibleName(QStringLiteral("起始时间"));
-    startBox_->setDate({2010, 2, 19});
+    startBox_ =
+        makeDateBox(page, "农历日期框2", QStringLiteral("起始时间"), {55, 8, 200, 24}, font());
     makeLabel(page, "标签7", QStringLiteral("终止时间"), {264, 10, 47, 24});
-    endBox_ = new LunarDateBox(page);
-    endBox_->setObjectName(QStringLiteral("农历日期框3"));
-    endBox_->setGeometry(312, 10, 199, 24);
-    endBox_->setAccessibleName(QStringLiteral("终止时间"));
-    endBox_->setDate({2010, 2, 19});
+    endBox_ =
+        makeDateBox(page, "农历日期框3", QStringLiteral("终止时间"), {312, 10, 199, 24}, font());
     makeLabel(page, "标签8", QStringLiteral("类别"), {536, 8, 24, 24});
     filterBox_ = makeCombo(page, "组合框3", false, {568, 8, 143, 24});
     filterBox_->setFont(pixelFont(QString(), 16));

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,7 @@
 #include "ledger/settings_file.h"
 #include "tests/ui/qt_app.h"
 #include "tests/ui/sample_ledger.h"
+#include "ui/lunar_calendar.h"
 #include "ui/lunar_date_box.h"
 #include "ui/status_bar.h"
 
@@ -376,6 +379,30 @@ TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     EXPECT_TRUE(find<QToolButton>("工具条1_1")->isChecked());
     EXPECT_TRUE(item->currentText().isEmpty());
     EXPECT_EQ(u8(window->statusText(4)), "收入");
+}
+
+// The narrowest date box shows the longest text of the whole range uncut.
+TEST_F(WindowTest, EveryDateOfTheRangeFitsTheNarrowestDateBox) {
+    start();
+    auto* box = find<LunarDateBox>("农历日期框3");
+    QStyleOptionComboBox opt;
+    opt.initFrom(box);
+    opt.editable = false;
+    const int room =
+        box->style()
+            ->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box)
+            .width();
+    int widest = 0;
+    QDate at;
+    for (QDate d = kFirstLunarDay; d <= kLastLunarDay; d = d.addDays(1)) {
+        int w = box->fontMetrics().horizontalAdvance(lunarDateText(d));
+        if (w > widest) {
+            widest = w;
+            at = d;
+        }
+    }
+    EXPECT_LE(widest, room) << at.toString(Qt::ISODate).toStdString() << " "
+                            << u8(lunarDateText(at));
 }
 
 TEST_F(WindowTest, APressOnTheBackgroundDragsTheWindow) {
