@@ -265,8 +265,9 @@ void MainWindow::buildToolbar() {
     group->setExclusive(true);
     auto radio = [&](int picture, const QString& caption) {
         QAction* a = toolbar_->addAction(picture >= 0 ? toolbarPicture(picture) : QIcon(), caption);
+        // The icon text is set apart so the caption keeps its spaces ("  收入  ").
+        a->setIconText(caption);
         a->setCheckable(true);
-        a->setToolTip(QString());
         group->addAction(a);
         return a;
     };
@@ -279,13 +280,13 @@ void MainWindow::buildToolbar() {
     radio(4, QStringLiteral("设置"));  // 5 monitor with a person
     toolbar_->addSeparator();          // 6
     QAction* quit = toolbar_->addAction(toolbarPicture(0), QStringLiteral("退出"));  // 7 bust
-    quit->setToolTip(QString());
     const QList<QAction*> actions = toolbar_->actions();
     for (int i = 0; i < actions.size(); ++i) {
         QWidget* w = toolbar_->widgetForAction(actions[i]);
         if (!w) continue;
         w->setObjectName(QStringLiteral("工具条1_%1").arg(i));
         w->setAccessibleName(actions[i]->text().trimmed());
+        w->installEventFilter(this);  // no button shows a tooltip
         if (i == 4) w->setMinimumWidth(36);
         w->setMinimumHeight(kToolbarHeight - 4);
     }
@@ -668,6 +669,7 @@ void MainWindow::onNoteKey(int key) {
 
 // Enter (with any modifier) and Ctrl+Tab reach the key handlers; a plain Tab is the window's.
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::ToolTip && watched->parent() == toolbar_) return true;
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         int code = 0;

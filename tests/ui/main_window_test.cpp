@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <deque>
 #include <memory>
 
@@ -202,6 +205,117 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectoryWritesTheEmptyLedgerAndSettles) {
     EXPECT_EQ(u8(find<QComboBox>("组合框3")->currentText()), "全部数据");
     EXPECT_EQ(find<QComboBox>("组合框3")->count(), 4);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
+    start();
+    struct Control {
+        const char* name;
+        QRect place;
+        const char* text;  // nullptr: not checked
+    };
+    const Control controls[] = {
+        {"标签1", {7, 8, 32, 24}, "日期"},
+        {"农历日期框1", {39, 8, 288, 24}, nullptr},
+        {"按钮_前", {359, 8, 56, 24}, "< 前一天"},
+        {"按钮_今", {448, 8, 56, 24}, "> 今天 <"},
+        {"按钮_后", {536, 8, 63, 24}, "后一天 >"},
+        {"标签11", {639, 8, 192, 72}, "说明：\n    双击修改!"},
+        {"标签2", {6, 46, 56, 24}, "收入项目"},
+        {"组合框1", {62, 46, 256, 24}, nullptr},
+        {"标签5", {327, 48, 24, 24}, "类别"},
+        {"组合框2", {359, 48, 112, 20}, nullptr},
+        {"按钮_添", {495, 48, 55, 56}, "添加\n修改"},
+        {"按钮_删", {567, 48, 55, 56}, "删除\n记录"},
+        {"标签4", {6, 78, 216, 24}, nullptr},
+        {"编辑框1", {62, 78, 136, 28}, nullptr},
+        {"标签9", {230, 80, 24, 24}, "备注"},
+        {"编辑框3", {262, 80, 209, 28}, nullptr},
+        {"标签3", {639, 80, 192, 24}, nullptr},
+        {"标签6", {7, 8, 48, 24}, "起始时间"},
+        {"农历日期框2", {55, 8, 200, 24}, nullptr},
+        {"标签7", {264, 10, 47, 24}, "终止时间"},
+        {"农历日期框3", {312, 10, 199, 24}, nullptr},
+        {"标签8", {536, 8, 24, 24}, "类别"},
+        {"组合框3", {568, 8, 143, 24}, nullptr},
+        {"按钮3", {735, 8, 48, 24}, "查询"},
+        {"分组框1", {10, 0, 788, 488}, nullptr},
+        {"标签10", {21, 64, 40, 24}, "添加类"},
+        {"组合框4", {64, 64, 112, 20}, nullptr},
+        {"按钮1", {181, 64, 56, 24}, "添加"},
+        {"按钮2", {253, 64, 56, 24}, "删除"},
+        {"标签12",
+         {349, 56, 296, 136},
+         "添加类说明：\n   1、 收入类中必需有“收入”二字\n   2、 开支类中必需有“开支”二字"},
+        {"超级链接框1", {149, 384, 408, 56}, nullptr},
+        {"标签13", {269, 440, 184, 24}, "在这里可以找到程序的最新版本"},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.name);
+        QWidget* w = window->findChild<QWidget*>(QString::fromUtf8(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), c.place);
+        EXPECT_FALSE(w->accessibleName().isEmpty());
+        if (!c.text) continue;
+        QString text = qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text()
+                                                : qobject_cast<QPushButton*>(w)->text();
+        EXPECT_EQ(u8(text), c.text);
+    }
+
+    const char* toolbar[] = {"", "  收入  ", "开支", "查询", "", "设置", "", "退出"};
+    for (int i = 0; i < 8; ++i) {
+        auto* b = window->findChild<QToolButton*>(QStringLiteral("工具条1_%1").arg(i));
+        if (i == 0 || i == 6) {
+            EXPECT_EQ(b, nullptr);  // separators
+            continue;
+        }
+        ASSERT_NE(b, nullptr) << i;
+        EXPECT_EQ(u8(b->text()), toolbar[i]);
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_EQ(b->isCheckable(), i != 7);
+        EXPECT_EQ(b->icon().isNull(), i == 4);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(b, &help);
+        settle();
+        EXPECT_FALSE(QToolTip::isVisible()) << i;
+    }
+
+    auto* items = find<QComboBox>("组合框1");
+    const char* presets[] = {"买菜",   "买米",       "买油",     "买零食", "买衣服",   "买鞋子",
+                             "买家电", "买日常用品", "打牌输钱", "工资",   "路上捡钱", "打牌赢钱"};
+    ASSERT_EQ(items->count(), 12);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(u8(items->itemText(i)), presets[i]);
+
+    struct Column {
+        const char* caption;
+        int width;
+        bool right;
+    };
+    const Column day[] = {{" 序号", 50, false},
+                          {"      日    期", 150, false},
+                          {"             项         目", 250, false},
+                          {"金  额     ", 100, true},
+                          {"      类", 100, false},
+                          {"        备        注", 200, false}};
+    const Column report[] = {{"序号", 50, false},        {"日  期    ", 110, true},
+                             {"结余金额 ", 100, true},   {"     收入项目", 180, false},
+                             {"收入金额   ", 100, true}, {"     开支项目", 180, false},
+                             {"开支金额  ", 100, true},  {"备注", 200, false}};
+    auto checkColumns = [](QTableView* v, const Column* cols, int n) {
+        ASSERT_EQ(v->model()->columnCount(), n);
+        EXPECT_FALSE(v->horizontalHeader()->sectionsClickable());
+        EXPECT_TRUE(v->showGrid());
+        EXPECT_EQ(v->selectionBehavior(), QAbstractItemView::SelectRows);
+        EXPECT_EQ(v->selectionMode(), QAbstractItemView::SingleSelection);
+        for (int c = 0; c < n; ++c) {
+            EXPECT_EQ(u8(v->model()->headerData(c, Qt::Horizontal).toString()), cols[c].caption);
+            EXPECT_EQ(v->columnWidth(c), cols[c].width) << c;
+            auto align = v->model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
+            EXPECT_EQ(bool(align & Qt::AlignRight), cols[c].right) << c;
+        }
+    };
+    checkColumns(find<QTableView>("超级列表框_收支"), day, 6);
+    checkColumns(find<QTableView>("超级列表框_查"), report, 8);
 }
 
 TEST_F(WindowTest, StatusPartsHaveTheirFixedWidths) {
