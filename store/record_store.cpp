@@ -522,7 +522,10 @@ int32_t RecordStore::Impl::checkAndReconcile() {
 
     int64_t fit = (size.bytes - start) / length;
     if (fit < count) {
-        if (!file->writable()) return kBadFileSize;
+        // A count naming records of which not one is whole means a damaged record length (one
+        // far beyond the file), not a cut file: setting the count to 0 would throw every record
+        // away, so such a file is refused and left as it is.
+        if (!file->writable() || fit == 0) return kBadFileSize;
         count = static_cast<int32_t>(fit);
         int32_t code = writeCount(count);
         if (code != kOk) return code;

@@ -1,0 +1,131 @@
+// Hostile database files: every one gives a clear result, none changes the file on disk, and
+// none makes the store touch memory it does not own or take memory the file cannot justify.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/file_access.h"
+#include "store/record_store.h"
+#include "tests/store/test_files.h"
+
+namespace {
+
+using store::RecordStore;
+using store::StoreValue;
+using namespace store_test;
+
+// Refuses to open for writing, so the store falls back to a read-only open.
+class ReadOnlyFiles : public store::FileAccess {
+  public:
+    store::FileError open(const std::string& path, bool writable,
+                          std::unique_ptr<store::File>& out) override {
+        if (writable) return store::FileError::AccessDenied;
+        return store::posixFileAccess()->open(path, false, out);
+    }
+};
+
+std::string smallRecord(int32_t serial, int32_t a, const std::string& b) {
+    std::string r(kSmallLength, '\0');
+    put32(r, 0, static_cast<uint32_t>(serial));
+    put32(r, 4, static_cast<uint32_t>(a));
+    std::memcpy(&r[8], b.data(), std::min<size_t>(b.size(), 6));
+    return r;
+}
+
+// A valid two-field file with three records.
+std::string smallFile() {
+    return databaseHeader(smallFields(), kSmallLength, 3, 4) + smallRecord(1, 10, "a") +
+           smallRecord(2, 20, "b") + smallRecord(3, 30, "c");
+}
+
+std::string with32(std::string s, size_t at, uint32_t v) {
+    put32(s, at, v);
+    return s;
+}
+
+constexpr size_t kDesc = 116;  // first descriptor
+
+TEST(BadFiles, RefusedWithTheirCodeAndLeftAsTheyWere) {
+    const std::string good = smallFile();
+    std::string name17 = good;
+    std::memset(&name17[kDesc], 'N', 17);
+    std::string name20 = good;
+    std::memset(&name20[kDesc], 'N', 20);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int32_t code;
+    } cases[] = {
+        {"empty file", "", -22},
+        {"60 header bytes", good.substr(0, 60), -22},
+        {"magic WEDX", "WEDX" + good.substr(4), -22},
+        {"password magic WCDB", "WCDB" + good.substr(4), -78},
+        {"record length 0", with32(good, 24, 0), -22},
+        {"record length -1", with32(good, 24, 0xFFFFFFFF), -22},
+        {"count -1", with32(good, 16, 0xFFFFFFFF), -22},
+        {"next serial 0", with32(good, 20, 0), -22},
+        {"version 0x00010001", with32(good, 4, 0x00010001), -23},
+        {"version 0xFFFFFFFF", with32(good, 4, 0xFFFFFFFF), -23},
+        {"field count 0", with32(good, 112, 0), -22},
+        {"field count -1", with32(good, 112, 0xFFFFFFFF), -22},
+        // 72 x count overflows 32 bits; wrapped, 0x038E38E4 would give 32 descriptor bytes.
+        {"field count 0x7FFFFFFF", with32(good, 112, 0x7FFFFFFF), -22},
+        {"field count 0x038E38E4", with32(good, 112, 0x038E38E4), -22},
+        {"field count 0x80000000", with32(good, 112, 0x80000000), -22},
+        {"descriptors cut short", good.substr(0, kDesc + 72 + 30), -22},
+        {"name of 17 bytes without NUL", name17, -22},
+        {"name of 20 bytes without NUL", name20, -22},
+        {"type 0", with32(good, kDesc + 20, 0), -22},
+        {"type 13", with32(good, kDesc + 20, 13), -22},
+        {"text width 0", with32(good, kDesc + 72 + 28, 0), -22},
+        {"text width -6", with32(good, kDesc + 72 + 28, static_cast<uint32_t>(-6)), -22},
+        {"offset -4", with32(good, kDesc + 24, static_cast<uint32_t>(-4)), -22},
+        {"offset INT_MIN", with32(good, kDesc + 24, 0x80000000), -22},
+        // Three records counted, but a record length under which not one of them is whole.
+        {"record length far beyond the file", with32(good, 24, 0x10000000), -48},
+        {"record length INT_MAX", with32(good, 24, 0x7FFFFFFF), -48},
+    };
+    ScratchDir dir;
+    const std::string path = dir.path("bad.edb");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool readOnly : {false, true}) {
+            SCOPED_TRACE(readOnly ? "read-only" : "writable");
+            writeBytes(path, c.bytes);
+            RecordStore db(readOnly ? std::make_shared<ReadOnlyFiles>() : store::posixFileAccess());
+            EXPECT_FALSE(db.open(path));
+            EXPECT_EQ(RecordStore::lastError(), c.code);
+            EXPECT_FALSE(db.isOpen());
+            EXPECT_EQ(readBytes(path), c.bytes);
+        }
+    }
+}
+
+// A count beyond the file is repaired only when it opens for writing with at least one whole
+// record left; read-only it is refused.
+TEST(BadFiles, CountBeyondTheFileReadOnlyIsRefusedUnchanged) {
+    ScratchDir dir;
+    const std::string path = dir.path("count.edb");
+    const std::string bytes = with32(smallFile(), 16, 1000);
+    writeBytes(path, bytes);
+    RecordStore ro(std::make_shared<ReadOnlyFiles>());
+    EXPECT_FALSE(ro.open(path));
+    EXPECT_EQ(RecordStore::lastError(), -48);
+    EXPECT_EQ(readBytes(path), bytes);
+    RecordStore db;
+    ASSERT_TRUE(db.open(path));
+    EXPECT_EQ(db.recordCount(), 3);
+}
+
+}  // namespace
