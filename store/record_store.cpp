@@ -240,6 +240,11 @@ std::string normalizePath(const std::string& path) {
     return abs.lexically_normal().string();
 }
 
+// How far the batch read's buffer reaches past a record for fields that lie beyond its end
+// (nothing keeps a descriptor inside its record). A field reaching further reads as its zero
+// value in the batch read; readField still reads it from the file.
+constexpr int64_t kMaxOverhang = fmt::kChunkBytes;
+
 // Jitter for the pauses between lock attempts, so that two waiting instances drift apart.
 int lockPauseMs() {
     thread_local std::minstd_rand rng(std::random_device{}());
@@ -375,6 +380,10 @@ struct RecordStore::Impl {
     std::map<std::pair<int64_t, int64_t>, Held> locks;
 
     bool isOpen() const { return file != nullptr; }
+    // Whether the batch read's buffer holds all of the field's bytes.
+    bool inView(const Field& f) const {
+        return int64_t{f.offset} + f.width <= int64_t{recordLength} + overhang;
+    }
     int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
     int32_t chunkRecords() const {
         return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
@@ -539,7 +548,7 @@ int32_t RecordStore::Impl::checkAndReconcile() {
     fieldCount = nFields;
     dataStart = start;
     fields = std::move(parsed);
-    overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, INT32_MAX / 2));
+    overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, kMaxOverhang));
     return kOk;
 }
 
@@ -882,8 +891,17 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     }
     try {
         std::vector<unsigned char> b(static_cast<size_t>(s.recordLength) + s.overhang, 0);
-        for (size_t i = 0; i < k; ++i)
-            encode(s.fields[i], prepared[i], b.data() + s.fields[i].offset);
+        for (size_t i = 0; i < k; ++i) {
+            const Field& f = s.fields[i];
+            if (s.inView(f)) {
+                encode(f, prepared[i], b.data() + f.offset);
+            } else if (f.offset < s.recordLength) {
+                // Only a text can reach this far; its part inside the record is written.
+                Field inside = f;
+                inside.width = s.recordLength - f.offset;
+                encode(inside, prepared[i], b.data() + f.offset);
+            }
+        }
         put32(b.data() + fmt::kSerialOffset, next);
         // The record first, then the count: a crash in between leaves uncounted bytes only.
         IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(s.recordLength));
@@ -1056,6 +1074,7 @@ StoreValue RecordView::field(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return {};
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return zeroValue(f.valueType);
     return decode(f, bytes_ + f.offset);
 }
 
@@ -1063,6 +1082,7 @@ int64_t RecordView::integer(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return 0;
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     const unsigned char* b = bytes_ + f.offset;
     switch (f.type) {
         case fmt::kByte:
@@ -1092,6 +1112,7 @@ double RecordView::real(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return 0;
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     const unsigned char* b = bytes_ + f.offset;
     switch (f.type) {
         case fmt::kFloat:
@@ -1112,6 +1133,7 @@ std::string_view RecordView::text(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return {};
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     if (f.type != fmt::kText) return {};
     const auto* b = reinterpret_cast<const char*>(bytes_ + f.offset);
     const void* nul = std::memchr(b, 0, static_cast<size_t>(f.width));

@@ -128,4 +128,38 @@ TEST(BadFiles, CountBeyondTheFileReadOnlyIsRefusedUnchanged) {
     EXPECT_EQ(db.recordCount(), 3);
 }
 
+// Fields may lie outside their record; a field two gigabytes past the record's end must not
+// send the append or the batch read outside their buffers.
+TEST(OddButValidFiles, FieldFarBeyondItsRecord) {
+    ScratchDir dir;
+    const std::string path = dir.path("far.edb");
+    std::vector<FieldDef> fields = {
+        {"A", 3, 4, 0}, {"FAR", 3, 0x7FFFFFF0, 0}, {"T", 10, 8, 0x7FFFFFF0}};
+    writeBytes(path, databaseHeader(fields, 12, 0, 1));
+    RecordStore db;
+    ASSERT_TRUE(db.open(path));
+    ASSERT_TRUE(
+        db.appendRecord({StoreValue::ofInt(7), StoreValue::ofInt(8), StoreValue::ofText("xyz")}));
+    EXPECT_EQ(db.readField(1).integer, 7);
+    EXPECT_EQ(db.readField(2).integer, 0);
+    EXPECT_EQ(RecordStore::lastError(), -10);  // begins past the end of the file
+    EXPECT_EQ(db.readField(3).text, "");
+    EXPECT_EQ(RecordStore::lastError(), -46);  // begins inside, ends far past the end
+    std::string bytes = readBytes(path);
+    ASSERT_EQ(bytes.size(), kDesc + 3 * 72 + 12);
+    EXPECT_EQ(bytes.substr(kDesc + 3 * 72 + 8, 4), std::string("xyz\0", 4));  // the part inside
+
+    int visits = 0;
+    const int all[] = {1, 2, 3};
+    EXPECT_TRUE(db.readRecords(all, [&](const store::RecordView& r) {
+        ++visits;
+        EXPECT_EQ(r.integer(1), 7);
+        EXPECT_EQ(r.integer(2), 0);
+        EXPECT_EQ(r.field(2), StoreValue::ofInt(0));
+        EXPECT_EQ(r.text(3), "");
+        return true;
+    }));
+    EXPECT_EQ(visits, 1);
+}
+
 }  // namespace
