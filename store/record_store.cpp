@@ -558,7 +558,7 @@ int32_t RecordStore::Impl::checkAndReconcile() {
 // copy of a serial is always whole while a lower one may be torn.
 int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
-    const int32_t per = chunkRecords();
+    const int32_t per = std::min(chunkRecords(), count);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * recordLength);
     for (int32_t first = 0; first < count; first += per) {
         int32_t n = std::min(per, count - first);
@@ -618,7 +618,9 @@ int32_t RecordStore::Impl::purgeLocked() {
     int32_t count = 0, next = 0;
     int32_t code = readCountAndSerial(count, next);
     if (code != kOk) return code;
-    const int32_t per = chunkRecords();
+    // The buffer holds no more records than there are, so that a table of huge records with
+    // few of them costs no more memory than its file.
+    const int32_t per = std::min(chunkRecords(), count);
     const size_t len = static_cast<size_t>(recordLength);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * len);
     int64_t readPos = dataStart, writePos = dataStart;
@@ -815,11 +817,21 @@ StoreValue RecordStore::readField(int p) {
     unsigned char small[64];
     std::vector<unsigned char> big;
     unsigned char* b = small;
+    IoResult r;
+    bool measured = false;
     if (f.width > static_cast<int32_t>(sizeof small)) {
-        big.resize(static_cast<size_t>(f.width));
-        b = big.data();
+        // A wide text field is measured against the file before its buffer is taken, so that a
+        // descriptor claiming a huge width costs no memory when the file cannot hold it.
+        IoResult size = s.file->size();
+        if (!size.ok() || rec + f.offset + f.width > size.bytes) {
+            r = size.ok() ? IoResult{std::max<int64_t>(0, size.bytes - rec - f.offset)} : size;
+            measured = true;
+        } else {
+            big.resize(static_cast<size_t>(f.width));
+            b = big.data();
+        }
     }
-    IoResult r = s.file->readAt(rec + f.offset, b, static_cast<size_t>(f.width));
+    if (!measured) r = s.file->readAt(rec + f.offset, b, static_cast<size_t>(f.width));
     StoreValue out = zero;
     if (r.ok() && r.bytes == 0) {
         code = errorCode(FileError::SeekFailed);  // the field begins at or past the end
@@ -1024,7 +1036,7 @@ bool RecordStore::readRecords(std::span<const int> fields,
         whole.release();
         return done(code);
     }
-    const int32_t per = s.chunkRecords();
+    const int32_t per = std::min(s.chunkRecords(), count);
     const size_t len = static_cast<size_t>(s.recordLength);
     std::vector<unsigned char> buf;
     try {

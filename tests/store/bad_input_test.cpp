@@ -162,4 +162,54 @@ TEST(OddButValidFiles, FieldFarBeyondItsRecord) {
     EXPECT_EQ(visits, 1);
 }
 
+// Runs `body` in a child limited to 512 MB of address space; the child's exit code is 0 when the
+// body returned true. A store that took memory in proportion to a descriptor's claims rather than
+// to the file would end by bad_alloc instead.
+bool withinHalfAGigabyte(const std::function<bool()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        rlimit lim{512u << 20, 512u << 20};
+        ::setrlimit(RLIMIT_AS, &lim);
+        bool ok = false;
+        try {
+            ok = body();
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define SKIP_UNDER_ASAN() GTEST_SKIP() << "the address sanitizer reserves more than the limit"
+#else
+#define SKIP_UNDER_ASAN() (void)0
+#endif
+
+TEST(OddButValidFiles, HugeClaimsCostNoMemory) {
+    SKIP_UNDER_ASAN();
+    ScratchDir dir;
+    const std::string path = dir.path("huge.edb");
+    // An empty table of 2 GB records, and a small one with a text field 2 GB wide.
+    writeBytes(path, databaseHeader(smallFields(), 0x7FFFFFFF, 0, 1));
+    EXPECT_TRUE(withinHalfAGigabyte([&] {
+        RecordStore db;
+        const int all[] = {1, 2};
+        return db.open(path) && db.recordCount() == 0 &&
+               db.readRecords(all, [](const store::RecordView&) { return true; }) &&
+               db.purgeDeleted() && (db.close(), db.open(path));
+    }));
+    std::vector<FieldDef> wide = {{"A", 3, 4, 0}, {"T", 10, 8, 0x7FFFFFFF}};
+    std::string record = smallRecord(1, 5, "abc") + std::string(2, '\0');  // 16 bytes
+    writeBytes(path, databaseHeader(wide, 16, 1, 2) + record);
+    EXPECT_TRUE(withinHalfAGigabyte([&] {
+        RecordStore db;
+        if (!db.open(path) || db.readField(1).integer != 5) return false;
+        StoreValue t = db.readField(2);
+        return t.text.empty() && RecordStore::lastError() == -46;
+    }));
+}
+
 }  // namespace
