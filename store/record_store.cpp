@@ -211,6 +211,15 @@ StoreValue zeroValue(ValueType t) {
     return v;
 }
 
+// A stored real toward zero as a 64-bit integer: a file may hold NaN or a value beyond the
+// integer's range, which saturate (NaN gives 0) instead of being converted undefined.
+int64_t truncateReal(double r) {
+    if (std::isnan(r)) return 0;
+    if (r >= 9223372036854775807.0) return INT64_MAX;
+    if (r <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<int64_t>(r);
+}
+
 double limitDateTime(double d) {
     if (std::isnan(d)) return fmt::kMinDateTime;
     return std::clamp(d, fmt::kMinDateTime, fmt::kMaxDateTime);
@@ -1110,11 +1119,11 @@ int64_t RecordView::integer(int p) const {
         case fmt::kLong:
             return get64(b);
         case fmt::kFloat:
-            return static_cast<int64_t>(getFloat(b));
+            return truncateReal(getFloat(b));
         case fmt::kDouble:
-            return static_cast<int64_t>(getDouble(b));
+            return truncateReal(getDouble(b));
         case fmt::kDateTime:
-            return static_cast<int64_t>(limitDateTime(getDouble(b)));
+            return truncateReal(limitDateTime(getDouble(b)));
         default:
             return 0;
     }

@@ -212,4 +212,48 @@ TEST(OddButValidFiles, HugeClaimsCostNoMemory) {
     }));
 }
 
+// Reals a file may hold that no integer can: NaN and values beyond the range. The batch read's
+// integer view saturates them.
+TEST(OddButValidFiles, RealsBeyondTheIntegersSaturate) {
+    ScratchDir dir;
+    const std::string path = dir.path("reals.edb");
+    std::vector<FieldDef> fields = {{"F", 5, 4, 0}, {"D", 6, 8, 0}, {"T", 8, 16, 0}};
+    struct Case {
+        float f;
+        double d;
+        int64_t fi, di;
+    } cases[] = {
+        {std::numeric_limits<float>::quiet_NaN(), std::nan(""), 0, 0},
+        {1e30f, -1e300, INT64_MAX, INT64_MIN},
+        {-std::numeric_limits<float>::infinity(), std::numeric_limits<double>::infinity(),
+         INT64_MIN, INT64_MAX},
+        {-2.75f, 3.5, -2, 3},
+    };
+    std::string bytes = databaseHeader(fields, 24, 4, 5);
+    int32_t serial = 1;
+    for (const Case& c : cases) {
+        std::string r(24, '\0');
+        put32(r, 0, static_cast<uint32_t>(serial++));
+        std::memcpy(&r[4], &c.f, 4);
+        std::memcpy(&r[8], &c.d, 8);
+        std::memcpy(&r[16], &c.d, 8);
+        bytes += r;
+    }
+    writeBytes(path, bytes);
+    RecordStore db;
+    ASSERT_TRUE(db.open(path));
+    const int all[] = {1, 2, 3};
+    size_t i = 0;
+    EXPECT_TRUE(db.readRecords(all, [&](const store::RecordView& r) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.integer(1), cases[i].fi);
+        EXPECT_EQ(r.integer(2), cases[i].di);
+        double t = std::isnan(cases[i].d) ? -657434 : std::clamp(cases[i].d, -657434.0, 2958465.0);
+        EXPECT_EQ(r.integer(3), static_cast<int64_t>(t));
+        ++i;
+        return true;
+    }));
+    EXPECT_EQ(i, 4u);
+}
+
 }  // namespace
