@@ -256,4 +256,59 @@ TEST(OddButValidFiles, RealsBeyondTheIntegersSaturate) {
     EXPECT_EQ(i, 4u);
 }
 
+// Text fields hold whatever bytes the file has; the store hands them back byte for byte.
+TEST(OddButValidFiles, InvalidGbkTextComesBackByteForByte) {
+    ScratchDir dir;
+    const std::string path = dir.path("gbk.edb");
+    const std::string texts[] = {
+        std::string("\xff\xfe\x80", 3),  // no GBK lead byte at all
+        std::string("ab\x81", 3),        // a lead byte at the end
+        std::string("\x81\x7f\xca", 3),  // an unmapped pair, then a lone lead byte
+        std::string("\xa1\x00z", 3),     // a NUL ends the text
+    };
+    std::string bytes = databaseHeader(smallFields(), kSmallLength, 4, 5);
+    for (int i = 0; i < 4; ++i) bytes += smallRecord(i + 1, i, texts[i]);
+    writeBytes(path, bytes);
+    RecordStore db;
+    ASSERT_TRUE(db.open(path));
+    EXPECT_EQ(readBytes(path), bytes);
+    const std::string expected[] = {texts[0], texts[1], texts[2], std::string("\xa1")};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(db.goTo(i + 1));
+        EXPECT_EQ(db.readField(2).text, expected[i]);
+    }
+    const int text[] = {2};
+    int i = 0;
+    db.readRecords(text, [&](const store::RecordView& r) {
+        EXPECT_EQ(r.text(2), expected[i++]);
+        return true;
+    });
+    // Written back, the same bytes land in the file unchanged.
+    ASSERT_TRUE(db.goTo(3));
+    ASSERT_TRUE(db.writeField(2, StoreValue::ofText(texts[2])));
+    EXPECT_EQ(readBytes(path), bytes);
+}
+
+// Cursor moves with extreme arguments stay inside -1 .. recordCount.
+TEST(OddButValidFiles, ExtremeCursorMoves) {
+    ScratchDir dir;
+    const std::string path = dir.path("cursor.edb");
+    writeBytes(path, smallFile());
+    RecordStore db;
+    ASSERT_TRUE(db.open(path));
+    EXPECT_TRUE(db.goTo(std::numeric_limits<int32_t>::min()));
+    EXPECT_EQ(db.currentSerial(), 1);
+    EXPECT_TRUE(db.skip(std::numeric_limits<int32_t>::min()));
+    EXPECT_EQ(db.currentSerial(), 0);
+    EXPECT_EQ(RecordStore::lastError(), -60);
+    EXPECT_TRUE(db.skip(std::numeric_limits<int32_t>::max()));
+    EXPECT_EQ(db.readField(1).integer, 0);
+    EXPECT_EQ(RecordStore::lastError(), -10);
+    EXPECT_FALSE(db.markDeleted());
+    EXPECT_EQ(RecordStore::lastError(), -60);
+    EXPECT_TRUE(db.goTo(std::numeric_limits<int32_t>::max()));
+    EXPECT_EQ(db.readField(1).integer, 30);
+    EXPECT_EQ(readBytes(path), smallFile());
+}
+
 }  // namespace
