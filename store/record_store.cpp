@@ -481,6 +481,7 @@ struct RecordStore::Impl {
     int32_t findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
     int32_t markSlots(const std::vector<int32_t>& bad);
     int32_t purgeLocked();
+    int32_t markCurrent(int32_t expected);
 };
 
 // Checks header and descriptors in the order the format fixes, then makes the count name only
@@ -945,26 +946,35 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     return done(code);
 }
 
-bool RecordStore::markDeleted() {
-    Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
-    if (s.cursor < 0) return done(kNoCurrentRecord);
-    int64_t rec = s.recordPos(s.cursor);
-    int32_t code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code);
+bool RecordStore::markDeleted() { return done(impl_->markCurrent(0)); }
+
+bool RecordStore::markDeletedIf(int32_t serial) {
+    return done(serial > 0 ? impl_->markCurrent(serial) : kNoCurrentRecord);
+}
+
+// Negates the current record's serial; with `expected` > 0 only while the record holds it.
+int32_t RecordStore::Impl::markCurrent(int32_t expected) {
+    if (!isOpen()) return kNotOpen;
+    if (cursor < 0) return kNoCurrentRecord;
+    int64_t rec = recordPos(cursor);
+    int32_t code = lock(rec, fmt::kByteLockLength);
+    if (code != kOk) return code;
     unsigned char b[fmt::kSerialSize];
-    IoResult r = s.file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
+    IoResult r = file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
     if (r.ok() && r.bytes == 0) {
         code = kNoCurrentRecord;
     } else if (!r.ok() || r.bytes < fmt::kSerialSize) {
         code = kReadRecordFailed;
-    } else if (int32_t serial = get32(b); serial > 0) {
+    } else if (int32_t serial = get32(b);
+               expected > 0 && serial != expected && serial != -expected) {
+        code = kNoCurrentRecord;  // another record has moved here
+    } else if (serial > 0) {
         put32(b, -int64_t{serial});
-        IoResult w = s.file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
+        IoResult w = file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
         if (!w.ok()) code = errorCode(w.error);
     }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    return done(code != kOk ? code : u);
+    int32_t u = unlock(rec, fmt::kByteLockLength);
+    return code != kOk ? code : u;
 }
 
 bool RecordStore::purgeDeleted() {

@@ -71,6 +71,10 @@ public:
     bool appendRecord(const std::vector<StoreValue>& values);
     // Marks the current record deleted (negates its serial); the cursor stays.
     bool markDeleted();
+    // Marks the current record deleted only while it still holds `serial`, checked under the
+    // record's lock: another instance's purge may have moved the records since this one located
+    // it. A record that holds another serial now is left alone: false with -60.
+    bool markDeletedIf(int32_t serial);
     // Removes every marked record, keeping the order and serials of the others; cursor 0.
     // A failure part-way loses no live record and leaves a count that matches the file.
     bool purgeDeleted();
