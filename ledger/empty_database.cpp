@@ -9,14 +9,14 @@ namespace {
 
 namespace fmt = store::format;
 
-struct FieldSpec {
+struct FieldLayout {
     const char* name;  // GBK
     uint32_t type;
     int32_t width;  // Text only; 0 for fixed-width types
 };
 
 // The nine fields in position order; each lies right after the one before, from offset 4.
-constexpr FieldSpec kFields[kFieldCount] = {
+constexpr FieldLayout kFields[kFieldCount] = {
     {"\xc0\xe0\xd0\xcd", fmt::kBool, 0},               // 类型
     {"\xc4\xea", fmt::kInt, 0},                        // 年
     {"\xd4\xc2", fmt::kInt, 0},                        // 月
@@ -48,7 +48,7 @@ std::string emptyLedgerDatabase() {
     put32(bytes, fmt::kFieldCountOffset, kFieldCount);
     int32_t offset = static_cast<int32_t>(fmt::kSerialSize);
     for (int i = 0; i < kFieldCount; ++i) {
-        const FieldSpec& f = kFields[i];
+        const FieldLayout& f = kFields[i];
         int64_t d = fmt::kDescriptorsOffset + fmt::kDescriptorSize * i;
         std::memcpy(&bytes[d + fmt::kNameOffset], f.name, std::strlen(f.name));
         put32(bytes, d + fmt::kTypeOffset, f.type);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <string_view>
 
 namespace ledger {
@@ -188,7 +189,17 @@ bool writeAll(int fd, const std::string& content) {
 
 // Replaces the file at `path` by `content` through a temporary file beside it and a rename, so
 // that the file is either the old one or the new one, never a mixture or a torn write.
-bool replaceFile(const std::string& path, const std::string& content) {
+bool replaceFile(const std::string& linkOrPath, const std::string& content) {
+    // A settings file that is a symbolic link is replaced where the link points, so that the
+    // link stays a link.
+    std::string path = linkOrPath;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* target = ::realpath(path.c_str(), nullptr);
+        if (target == nullptr) return false;
+        path = target;
+        std::free(target);
+    }
     struct stat old {};
     bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;

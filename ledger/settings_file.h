@@ -23,16 +23,17 @@
 //
 // Writing:
 // - Creates the file and the section when missing; replaces the value of an existing key in
-//   place; appends a new key after the last line of its section and a new section at the end
-//   of the file. Every written line ends in CR LF; untouched lines keep their bytes.
+//   place; appends a new key after the last non-blank line of its section and a new section at the
+//   end of the file. Every written line ends in CR LF; untouched lines keep their bytes.
 // - A value is written so that it reads back exactly: when it has surrounding characters up to
 //   code 32, or starts and ends with the same quote, it is written inside double quotes.
 // - The file is replaced atomically: the new contents go to a temporary file in the same
 //   directory, which is then renamed over the old one. A write that fails returns false and
-//   leaves the old file (or its absence) as it was. A file without any write permission bit
-//   counts as read-only and is not replaced.
+//   leaves the old file (or its absence) as it was. A symbolic link is followed and stays. A file
+//   without any write permission bit counts as read-only and is not replaced.
 // - A write is refused (false, nothing changes) when the section or key is empty after the
-//   trim, when a name or value holds CR or LF, when a key holds "=", or a section "]".
+//   trim, when a name or value holds CR or LF, when a key holds "=" or starts with ";" or "[",
+//   or when a section holds a one-byte "]".
 
 #include <optional>
 #include <string>

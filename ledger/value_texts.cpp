@@ -125,7 +125,7 @@ std::string plainText(const Decimal& d) {
 }
 
 bool sameFloat(float a, float b) {
-    return std::signbit(a) == std::signbit(b) && (a == b || (std::isnan(a) && std::isnan(b)));
+    return std::signbit(a) == std::signbit(b) && a == b;
 }
 
 // The amount input holds at most this many bytes; plain notation is used whenever it fits.
@@ -188,7 +188,8 @@ std::string floatText(float f) {
         auto r = std::to_chars(buf, buf + sizeof buf, f);
         return std::string(buf, r.ptr);
     }
-    if (f == 0.0f) return std::signbit(f) ? "-0" : "0";
+    // Both zeros give "0", which the amount input shows as empty.
+    if (f == 0.0f) return "0";
     // The shortest digits that read back as f. parseNumber goes through a 64-bit real first, so
     // the text is checked against it, and more digits are taken in the rare case that differs.
     char buf[64];

@@ -15,7 +15,7 @@ namespace store {
 
 // One record as the batch read hands it to its visitor. Valid only during the visit.
 class RecordView {
-public:
+  public:
     int32_t index() const;   // 0-based position in store order
     int32_t serial() const;  // positive for a live record, negated when marked deleted
     bool isDeleted() const { return serial() < 0; }
@@ -27,7 +27,7 @@ public:
     double real(int p) const;
     std::string_view text(int p) const;
 
-private:
+  private:
     friend class RecordStore;
     const class RecordStore* store_ = nullptr;
     const unsigned char* bytes_ = nullptr;
@@ -38,14 +38,18 @@ private:
 // callers keep their uses apart. Failures are reported by result and lastError(), never by
 // exceptions.
 class RecordStore {
-public:
+  public:
     explicit RecordStore(std::shared_ptr<FileAccess> files = posixFileAccess());
     ~RecordStore();
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Opens an existing database for reading and writing, checks its header and descriptors and
-    // reconciles the count with the file length (may cut the file); cursor 0 on success.
+    // reconciles the count with the file length (may cut the file); cursor 0 on success. Opened
+    // for writing, it also repairs what an interrupted purge leaves: of two copies of a serial
+    // the higher is kept, a slot with serial 0 or >= nextSerial is dropped. A file that may only
+    // be read is opened read-only (nothing changed; shorter than its count: -48). Opening while
+    // open on another path closes that one first; on the same path (ignoring case): -38.
     // On failure returns false, sets lastError(), leaves the store closed and the file unchanged.
     bool open(const std::string& path);
     // Closes the store if `path` names it (ignoring case) or is empty; writes nothing.
@@ -76,7 +80,11 @@ public:
     // it. A record that holds another serial now is left alone: false with -60.
     bool markDeletedIf(int32_t serial);
     // Removes every marked record, keeping the order and serials of the others; cursor 0.
-    // A failure part-way loses no live record and leaves a count that matches the file.
+    // Records move down in file order, so a cut-short purge leaves every live record at least
+    // once and the old count; the next open for writing drops the lower copies. A chunk that
+    // cannot be read ends the walk: moved records stay moved, the slots they left are marked
+    // deleted, the count stays, and the unread records stay counted in place (-62). A failed
+    // write marks the duplicate copies at once when it can (else the next open does).
     bool purgeDeleted();
 
     // The serial of the current record (negative when marked); 0 with lastError() set when there
@@ -85,10 +93,12 @@ public:
 
     // Batch read for walks: hands `visit` every record in store order, under one whole-file lock,
     // reading the record area in chunks; the cursor does not move. `fields` names the 1-based
-    // fields the visitor reads. The visitor returns false to stop early. The visitor must not
-    // call back into the store or process window events. Returns false with lastError() set when
-    // the walk could not be done.
-    bool readRecords(std::span<const int> fields, const std::function<bool(const RecordView&)>& visit);
+    // fields the visitor reads (each must exist, else -61). The visitor returns false to stop
+    // early. It runs while the whole file is locked, so it must not call back into the store or
+    // process window events (another instance's operations wait meanwhile, up to 2000 ms). On a
+    // failure the records read so far have been visited; returns false with lastError() set.
+    bool readRecords(std::span<const int> fields,
+                     const std::function<bool(const RecordView&)>& visit);
 
     // What was read at open (0 when closed).
     int32_t fieldCount() const;
@@ -97,7 +107,7 @@ public:
     // The code of the most recent operation on this thread, 0 for success.
     static int32_t lastError();
 
-private:
+  private:
     friend class RecordView;
     struct Impl;
     std::unique_ptr<Impl> impl_;

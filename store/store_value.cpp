@@ -71,6 +71,10 @@ StoreValue convertNumeric(const StoreValue& v, ValueType to) {
             r = floatToDouble(v.real);
         } else if (isReal(v.type)) {
             r = v.real;
+        } else if (to == ValueType::Float) {
+            // Straight to float: through a double first, a Long could be rounded twice.
+            out.real = static_cast<double>(static_cast<float>(v.integer));
+            return out;
         } else {
             r = static_cast<double>(v.integer);
         }

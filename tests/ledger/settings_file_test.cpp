@@ -218,7 +218,7 @@ TEST_F(SettingsFileTest, EveryValueReadsBackAsWritten) {
 TEST_F(SettingsFileTest, RefusedWritesChangeNothing) {
     put(path_, "[s]\r\nk=v\r\n");
     const std::vector<ProfileChange> refused = {
-        {"", "k", "v"},     {" ", "k", "v"},    {"s", "", "v"},    {"s", "a=b", "v"},
+        {"", "k", "v"},     {" ", "k", "v"},    {"s", "", "v"},     {"s", "a=b", "v"},
         {"s", "k", "a\nb"}, {"s", "k", "a\rb"}, {"s\nx", "k", "v"}, {"a]b", "k", "v"},
         {"s", ";k", "v"},   {"s", "[k", "v"},
     };
@@ -284,6 +284,16 @@ TEST_F(SettingsFileTest, ReplacingKeepsTheFilePermissions) {
     EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), std::vector<std::string>{"pz.ini"});
+}
+
+TEST_F(SettingsFileTest, ALinkedFileIsReplacedWhereTheLinkPoints) {
+    const std::string target = (dir_ / "real.ini").string();
+    put(target, "[s]\r\nk=v\r\n");
+    fs::create_symlink("real.ini", path_);
+    ASSERT_TRUE(writeProfileString(path_, "s", "k", "w"));
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(get(target), "[s]\r\nk=w\r\n");
+    EXPECT_EQ(readProfileString(path_, "s", "k"), "w");
 }
 
 }  // namespace

@@ -242,7 +242,9 @@ TEST_F(LedgerStore, WriteFieldTypesAndConversions) {
         std::string before = readBytes(path);
         EXPECT_EQ(db.writeField(c.field, c.value), c.code == 0);
         EXPECT_EQ(RecordStore::lastError(), c.code);
-        if (c.code != 0) EXPECT_EQ(readBytes(path), before);
+        if (c.code != 0) {
+            EXPECT_EQ(readBytes(path), before);
+        }
         EXPECT_EQ(db.readField(c.field), c.readBack);
     }
     EXPECT_FALSE(db.writeField(10, StoreValue::ofInt(1)));
@@ -326,7 +328,9 @@ TEST_F(LedgerStore, PurgeAcrossChunksKeepsOrderAndSerials) {
     openWith(0);
     for (int i = 0; i < 1200; ++i) {
         ASSERT_TRUE(db.appendRecord(entry(true, i % 28 + 1, "r" + std::to_string(i), float(i))));
-        if (i % 3 == 0) ASSERT_TRUE(db.markDeleted());
+        if (i % 3 == 0) {
+            ASSERT_TRUE(db.markDeleted());
+        }
     }
     ASSERT_TRUE(db.purgeDeleted());
     ASSERT_EQ(db.recordCount(), 800);

@@ -1,0 +1,187 @@
+// The day view's refresh on ledgers of 1k, 10k and 100k records (about ten entries a day), side
+// by side with the same walk written the per-operation way (goToFirst, readField, skip), and the
+// delete of an entry near the start of a 100k-record ledger (locate by serial, mark, purge).
+//
+//   build/bench/day_view_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ledger/categories.h"
+#include "ledger/day_page.h"
+#include "ledger/day_stepping.h"
+#include "ledger/ledger_schema.h"
+#include "ledger/value_texts.h"
+#include "ledger/walk_guard.h"
+#include "ledger/window_port.h"
+#include "store/record_store.h"
+
+namespace {
+
+using ledger::Date;
+using ledger::DateTime;
+using store::StoreValue;
+
+constexpr int kEntriesPerDay = 10;
+const Date kFirstDay{2000, 1, 1};
+
+class BenchWindow : public ledger::WindowPort {
+  public:
+    Date day = kFirstDay;
+    DateTime dayDate() const override { return {day, 23, 59, 59}; }
+    bool setDayDate(const Date& d) override {
+        day = d;
+        return true;
+    }
+    DateTime startDate() const override { return dayDate(); }
+    DateTime endDate() const override { return dayDate(); }
+    std::string filterText() const override { return {}; }
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
+    void showMessage(const std::string&, int, const std::string&) override {}
+    void focusItemInput() override {}
+    void processEvents() override {}
+    DateTime now() const override { return {day, 8, 5, 0}; }
+};
+
+std::filesystem::path benchDir() {
+    static const std::filesystem::path dir = [] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "day_view_bench_XXXXXX").string();
+        if (!mkdtemp(pattern.data())) std::abort();
+        std::atexit([] { std::filesystem::remove_all(benchDir()); });
+        return std::filesystem::path(pattern);
+    }();
+    return dir;
+}
+
+// A ledger of n records, ten a day from kFirstDay on, income and expense alternating; written
+// once per size and kept for the run.
+std::string ledgerOf(int n) {
+    static std::map<int, std::string> made;
+    auto it = made.find(n);
+    if (it != made.end()) return it->second;
+    std::string path = (benchDir() / ("ledger_" + std::to_string(n) + ".edb")).string();
+    std::ofstream(path, std::ios::binary) << ledger::emptyLedgerDatabase();
+    store::RecordStore s;
+    if (!s.open(path)) std::abort();
+    Date day = kFirstDay;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && i % kEntriesPerDay == 0) day = ledger::nextDate(day);
+        if (!s.appendRecord({StoreValue::ofBool(i % 2 == 0), StoreValue::ofInt(day.year),
+                             StoreValue::ofInt(day.month), StoreValue::ofInt(day.day),
+                             StoreValue::ofText(ledger::hourMinuteText(8, i % 60)),
+                             StoreValue::ofText("item " + std::to_string(i)),
+                             StoreValue::ofFloat(static_cast<float>(i % 1000) + 0.25f),
+                             StoreValue::ofText("note"), StoreValue::ofText("")})) {
+            std::abort();
+        }
+    }
+    s.close();
+    made[n] = path;
+    return path;
+}
+
+// The day in the middle of a ledger of n records.
+Date middleDay(int n) {
+    Date d = kFirstDay;
+    for (int i = 0; i < n / kEntriesPerDay / 2; ++i) d = ledger::nextDate(d);
+    return d;
+}
+
+void BM_RefreshDayView(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    store::RecordStore s;
+    if (!s.open(ledgerOf(n))) std::abort();
+    BenchWindow window;
+    window.day = middleDay(n);
+    ledger::WalkGuard guard;
+    ledger::Categories categories{(benchDir() / "pz.ini").string(), 0};
+    ledger::DayPage page(s, window, guard, categories);
+    for (auto _ : state) {
+        page.refreshDayView();
+        benchmark::DoNotOptimize(page.dayList().rowCount());
+    }
+    if (page.dayList().rowCount() != kEntriesPerDay / 2) state.SkipWithError("wrong day view");
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// The same walk, one store call per field and per step: the month first, then year and day, the
+// whole record only for the chosen day.
+void BM_PerOperationWalk(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    store::RecordStore s;
+    if (!s.open(ledgerOf(n))) std::abort();
+    const Date day = middleDay(n);
+    for (auto _ : state) {
+        int rows = 0;
+        float income = 0, expense = 0;
+        s.goToFirst();
+        int32_t count = s.recordCount();
+        for (int32_t i = 0; i < count; ++i) {
+            if (s.readField(ledger::kFieldMonth).integer == day.month &&
+                s.readField(ledger::kFieldYear).integer == day.year &&
+                s.readField(ledger::kFieldDay).integer == day.day) {
+                bool kind = s.readField(ledger::kFieldKind).asBool();
+                float amount = s.readField(ledger::kFieldAmount).asFloat();
+                if (kind) {
+                    income = ledger::addAmount(income, amount);
+                    std::string text = ledger::entryDateTimeText(
+                        day.year, day.month, day.day, s.readField(ledger::kFieldTime).text);
+                    benchmark::DoNotOptimize(text);
+                    benchmark::DoNotOptimize(s.readField(ledger::kFieldItem));
+                    benchmark::DoNotOptimize(s.readField(ledger::kFieldNote));
+                    benchmark::DoNotOptimize(s.readField(ledger::kFieldCategory));
+                    ++rows;
+                } else {
+                    expense = ledger::addAmount(expense, amount);
+                }
+            }
+            s.skip(1);
+        }
+        benchmark::DoNotOptimize(rows);
+        benchmark::DoNotOptimize(income + expense);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Deletes the first entry of the first day (near the start of the file): locate by serial in one
+// batch read, mark, purge (which moves every later record), remove the row.
+void BM_LocateAndDeleteNearStart(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string pristine = ledgerOf(n);
+    const std::string work = (benchDir() / "work.edb").string();
+    BenchWindow window;
+    window.day = kFirstDay;
+    ledger::WalkGuard guard;
+    ledger::Categories categories{(benchDir() / "pz.ini").string(), 0};
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::copy_file(pristine, work,
+                                   std::filesystem::copy_options::overwrite_existing);
+        store::RecordStore s;
+        if (!s.open(work)) std::abort();
+        ledger::DayPage page(s, window, guard, categories);
+        page.refreshDayView();
+        page.dayList().select(0);
+        state.ResumeTiming();
+
+        page.deleteEntry();
+
+        state.PauseTiming();
+        if (s.recordCount() != n - 1) state.SkipWithError("nothing deleted");
+        s.close();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_RefreshDayView)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PerOperationWalk)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocateAndDeleteNearStart)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

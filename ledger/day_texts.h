@@ -1,0 +1,41 @@
+#pragma once
+
+// The day page's own texts, as GBK bytes (sources are UTF-8, so each text is spelled out in
+// escaped bytes with its Chinese beside it).
+
+namespace ledger::texts {
+
+inline constexpr char kProgressRefresh[] =  // "  正在初始化数据库..."
+    "  \xd5\xfd\xd4\xda\xb3\xf5\xca\xbc\xbb\xaf\xca\xfd\xbe\xdd\xbf\xe2...";
+inline constexpr char kProgressAdd[] = "  \xcc\xed\xbc\xd3\xbc\xc7\xc2\xbc...";  // "  添加记录..."
+inline constexpr char kProgressScan[] =  // "  修改数据库记录..."
+    "  \xd0\xde\xb8\xc4\xca\xfd\xbe\xdd\xbf\xe2\xbc\xc7\xc2\xbc...";
+
+inline constexpr char kDayIncomeLabel[] =
+    "\xb1\xbe\xcc\xec\xd7\xdc\xca\xd5\xc8\xeb\xa3\xba";  // 本天总收入：
+inline constexpr char kDayExpenseLabel[] =
+    "\xb1\xbe\xcc\xec\xd7\xdc\xbf\xaa\xd6\xa7\xa3\xba";  // 本天总开支：
+inline constexpr char kNetIncomeLabel[] =
+    "\xb1\xbe\xcc\xec\xbe\xbb\xca\xd5\xc8\xeb\xa3\xba";  // 本天净收入：
+
+inline constexpr char kDeleteQuestion[] =  // 您确定要删除此项记录吗？
+    "\xc4\xfa\xc8\xb7\xb6\xa8\xd2\xaa\xc9\xbe\xb3\xfd\xb4\xcb\xcf\xee\xbc\xc7\xc2\xbc\xc2\xf0\xa3"
+    "\xbf";
+inline constexpr char kPromptTitle[] =
+    "Tamvelo1.0\xb0\xe6 \xcc\xe1\xca\xbe\xc4\xfa...";  // Tamvelo1.0版 提示您...
+inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";   // 添加失败!
+inline constexpr char kSaveFailed[] = "\xd0\xde\xb8\xc4\xca\xa7\xb0\xdc!";  // 修改失败!
+inline constexpr char kInfoTitle[] = "\xd0\xc5\xcf\xa2\xa3\xba";            // 信息：
+
+inline constexpr char kIncomeWord[] = "\xca\xd5\xc8\xeb";                            // 收入
+inline constexpr char kExpenseWord[] = "\xbf\xaa\xd6\xa7";                           // 开支
+inline constexpr char kIncomeItemCaption[] = "\xca\xd5\xc8\xeb\xcf\xee\xc4\xbf";     // 收入项目
+inline constexpr char kExpenseItemCaption[] = "\xbf\xaa\xd6\xa7\xcf\xee\xc4\xbf";    // 开支项目
+inline constexpr char kIncomeAmountCaption[] = "\xca\xd5\xc8\xeb\xbd\xf0\xb6\xee";   // 收入金额
+inline constexpr char kExpenseAmountCaption[] = "\xbf\xaa\xd6\xa7\xbd\xf0\xb6\xee";  // 开支金额
+
+inline constexpr char kYear[] = "\xc4\xea";   // 年
+inline constexpr char kMonth[] = "\xd4\xc2";  // 月
+inline constexpr char kDay[] = "\xc8\xd5";    // 日
+
+}  // namespace ledger::texts

@@ -1,0 +1,44 @@
+#pragma once
+
+// A date box that shows the Chinese lunar date beside the Gregorian one, "丁卯年(兔)闰六月初一
+// 1987-7-26", and drops down a month calendar to pick a day. It holds a calendar date only.
+
+#include <QComboBox>
+#include <QDate>
+
+class QCalendarWidget;
+
+namespace ui {
+
+class LunarDateBox : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit LunarDateBox(QWidget* parent = nullptr);
+
+    QDate date() const { return date_; }
+    // Shows `d` when it lies within kFirstLunarDay..kLastLunarDay and returns true; the
+    // dateChanged notification is then queued to the event loop, also when `d` is the date
+    // already shown. Otherwise returns false and changes nothing.
+    bool setDate(const QDate& d);
+    // The text the box shows.
+    QString displayText() const { return currentText(); }
+
+    // Opens the month calendar under the box on the box's date.
+    void showPopup() override;
+    void hidePopup() override;
+    QCalendarWidget* calendar() const { return calendar_; }
+
+  signals:
+    // Delivered through the event loop after an accepted setDate or a day picked in the calendar.
+    void dateChanged(const QDate& date);
+
+  protected:
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    QDate date_;
+    QCalendarWidget* calendar_ = nullptr;
+};
+
+}  // namespace ui
