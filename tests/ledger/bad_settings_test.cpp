@@ -106,6 +106,42 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     }
 }
 
+// A count far beyond any category list must not keep startup or a refresh busy for ever: only
+// the first kMaxListedCategories are read.
+TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
+    write(std::string("[\xd7\xdc]\r\n1=2147483647\r\n[\xc0\xe0]\r\n1=") + kWages + "\r\n");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(30);  // the unbounded loop would reread the file two billion times
+        int32_t count = 0;
+        std::vector<std::string> listed = load(count);
+        Categories c{path, 0};
+        TextList choices;
+        loadModeCategoryChoices(c, LedgerMode::Income, choices);
+        bool ok = count == INT32_MAX && listed.size() == size_t{kMaxListedCategories} &&
+                  listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
+                  removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                : "failed");
+}
+
+// Adding to the largest count wraps around as 32-bit arithmetic does, the way the count is read.
+TEST_F(BadSettings, AddingToTheLargestCountWraps) {
+    write("[\xd7\xdc]\r\n1=2147483647\r\n");
+    Categories c{path, INT32_MAX};
+    TextList box;
+    addCategory(c, box, kWages);
+    EXPECT_EQ(c.categoryCount, INT32_MIN);
+    EXPECT_EQ(readProfileString(path, kCount, "1"), "-2147483648");
+    EXPECT_EQ(readProfileString(path, kClass, "-2147483648"), kWages);
+    EXPECT_EQ(readCategoryCount(path), INT32_MIN);
+}
+
 // The settings file as a directory: nothing reads, every write fails, nothing is created.
 TEST_F(BadSettings, ADirectoryInPlaceOfTheFile) {
     std::filesystem::create_directory(path);
