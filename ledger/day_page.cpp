@@ -353,7 +353,7 @@ void DayPage::locateNow(ScanAction action, int32_t serial) {
                 }
                 notifyInputs();
             }
-        } else if (goToSerial(serial) && store_.markDeleted()) {
+        } else if (goToSerial(serial) && store_.markDeletedIf(serial)) {
             // Once marked, the record is gone for every walk, even if the purge fails.
             store_.purgeDeleted();
             dayList_.removeRow(r);
