@@ -477,6 +477,7 @@ struct RecordStore::Impl {
     int32_t markSlots(const std::vector<int32_t>& bad);
     int32_t purgeLocked();
     int32_t markCurrent(int32_t expected);
+    int32_t writeCurrent(int p, const StoreValue& value, int32_t expected);
 };
 
 // Checks header and descriptors in the order the format fixes, then makes the count name only
@@ -851,27 +852,40 @@ StoreValue RecordStore::readField(int p) {
 }
 
 bool RecordStore::writeField(int p, const StoreValue& value) {
-    Impl& s = *impl_;
-    if (!s.isOpen()) return done(kWriteNotOpen);
-    if (p < 1 || p > s.fieldCount) return done(kNoSuchField);
-    const Field& f = s.fields[static_cast<size_t>(p - 1)];
+    return done(impl_->writeCurrent(p, value, 0));
+}
+
+bool RecordStore::writeFieldIf(int p, const StoreValue& value, int32_t serial) {
+    return done(impl_->writeCurrent(p, value, serial > 0 ? serial : -1));
+}
+
+// Writes field p of the current record; with `expected` not 0 only while the record holds that
+// serial (marked or not), checked under the record's lock.
+int32_t RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t expected) {
+    if (!isOpen()) return kWriteNotOpen;
+    if (p < 1 || p > fieldCount) return kNoSuchField;
+    const Field& f = fields[static_cast<size_t>(p - 1)];
     StoreValue v;
     int32_t code = prepare(f, value, v);
-    if (code != kOk) return done(code);
-    if (s.cursor < 0) return done(kNoCurrentRecord);
-    int64_t rec = s.recordPos(s.cursor);
-    code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code);
-    IoResult size = s.file->size();
+    if (code != kOk) return code;
+    if (cursor < 0 || expected < 0) return kNoCurrentRecord;
+    int64_t rec = recordPos(cursor);
+    code = lock(rec, fmt::kByteLockLength);
+    if (code != kOk) return code;
+    IoResult size = file->size();
+    unsigned char sb[fmt::kSerialSize];
     if (!size.ok()) {
         code = errorCode(size.error);
     } else if (rec + f.offset >= size.bytes) {
         code = kNoCurrentRecord;
+    } else if (expected > 0 && (!file->readAt(rec + fmt::kSerialOffset, sb, sizeof sb).ok() ||
+                                (get32(sb) != expected && get32(sb) != -expected))) {
+        code = kNoCurrentRecord;  // another record has moved here
     } else {
         try {
             std::vector<unsigned char> b(static_cast<size_t>(f.width), 0);
             encode(f, v, b.data());
-            IoResult w = s.file->writeAt(rec + f.offset, b.data(), b.size());
+            IoResult w = file->writeAt(rec + f.offset, b.data(), b.size());
             if (!w.ok()) {
                 code = w.error == FileError::Unclassified ? kWriteFieldFailed : errorCode(w.error);
             }
@@ -879,8 +893,8 @@ bool RecordStore::writeField(int p, const StoreValue& value) {
             code = kNoMemory;
         }
     }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    return done(code != kOk ? code : u);
+    int32_t u = unlock(rec, fmt::kByteLockLength);
+    return code != kOk ? code : u;
 }
 
 bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {

@@ -69,6 +69,10 @@ class RecordStore {
     StoreValue readField(int p);
     // Rewrites only field p of the current record. On failure nothing is written.
     bool writeField(int p, const StoreValue& value);
+    // As writeField, but only while the current record still holds `serial` (checked under the
+    // record's lock, as for markDeletedIf); a record that holds another serial now is left
+    // alone: false with -60.
+    bool writeFieldIf(int p, const StoreValue& value, int32_t serial);
     // Appends one record built from `values` in field order; fields past the last value stay
     // zero. The record is written before the count is raised, so a crash leaves only uncounted
     // bytes. On failure returns false, sets lastError(), and the count is unchanged.

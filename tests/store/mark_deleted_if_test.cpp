@@ -60,4 +60,35 @@ TEST(MarkDeletedIf, LeavesARecordThatAnotherInstanceMovedHere) {
     EXPECT_EQ(mine.currentSerial(), 2);
 }
 
+TEST(WriteFieldIf, LeavesARecordThatAnotherInstanceMovedHere) {
+    ScratchDir dir;
+    const std::string path = dir.path("two.edb");
+    writeBytes(path, databaseHeader(smallFields(), kSmallLength, 0, 1));
+    RecordStore mine, theirs;
+    ASSERT_TRUE(mine.open(path));
+    ASSERT_TRUE(theirs.open(path));
+    for (int a = 1; a <= 3; ++a) ASSERT_TRUE(mine.appendRecord({StoreValue::ofInt(a * 10)}));
+    ASSERT_TRUE(theirs.goTo(1));
+    ASSERT_TRUE(theirs.markDeleted());
+    ASSERT_TRUE(theirs.purgeDeleted());
+
+    // Position 2 held serial 2 when it was located; it holds serial 3 now.
+    const std::string before = readBytes(path);
+    ASSERT_TRUE(mine.goTo(2));
+    EXPECT_FALSE(mine.writeFieldIf(2, StoreValue::ofText("moved"), 2));
+    EXPECT_EQ(RecordStore::lastError(), -60);
+    EXPECT_EQ(readBytes(path), before);
+
+    ASSERT_TRUE(mine.goTo(1));
+    EXPECT_TRUE(mine.writeFieldIf(2, StoreValue::ofText("here"), 2));
+    EXPECT_EQ(mine.readField(2).text, "here");
+    // The other checks of writeField come first: a wrong type, no such field.
+    EXPECT_FALSE(mine.writeFieldIf(2, StoreValue::ofInt(1), 2));
+    EXPECT_EQ(RecordStore::lastError(), -72);
+    EXPECT_FALSE(mine.writeFieldIf(3, StoreValue::ofInt(1), 2));
+    EXPECT_EQ(RecordStore::lastError(), -61);
+    EXPECT_FALSE(mine.writeFieldIf(1, StoreValue::ofInt(1), 0));
+    EXPECT_EQ(RecordStore::lastError(), -60);
+}
+
 }  // namespace
