@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ledger/day_page.h"
+#include "ledger/day_texts.h"
 #include "store/file_access.h"
 #include "tests/ledger/day_page_fixture.h"
 
@@ -106,6 +107,49 @@ TEST_F(DayPageTest, DeleteLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
         return true;
     }));
     EXPECT_EQ(items, (std::vector<std::string>{"b", "d"}));
+}
+
+TEST_F(DayPageTest, SaveLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
+    storeEntry(true, window.day, "a", 1);
+    storeEntry(true, window.day, "b", 2);
+    storeEntry(true, window.day, "c", 3);
+    storeEntry(true, window.day, "d", 4);
+    store.close();
+    auto hooks = std::make_shared<LockHookAccess>();
+    store::RecordStore mine(hooks);
+    ASSERT_TRUE(mine.open(ledgerPath));
+    DayPage page(mine, window, guard, categories);
+    page.setLedgerMode(LedgerMode::Income);
+    page.refreshDayView();
+    page.dayList().select(2);
+    page.beginModify();  // "c" at position 3
+    ASSERT_TRUE(page.pendingModify());
+
+    // The save checks "c" at position 3 and reads its fields; before its first write the other
+    // instance deletes "a", and position 3 holds "d".
+    hooks->offset = 116 + 72 * 9 + 2 * kLedgerRecordLength;
+    hooks->nth = 6;  // the check of the serial, four reads, then the first write
+    hooks->hook = [&] {
+        store::RecordStore other;
+        ASSERT_TRUE(other.open(ledgerPath));
+        ASSERT_TRUE(other.goTo(1));
+        ASSERT_TRUE(other.markDeleted());
+        ASSERT_TRUE(other.purgeDeleted());
+    };
+    page.entryInputs().item = "changed";
+    page.entryInputs().amount = "9";
+    page.addOrSave();
+    EXPECT_EQ(hooks->hook, nullptr);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, texts::kSaveFailed);
+
+    std::vector<std::string> items;
+    const int item[] = {kFieldItem};
+    ASSERT_TRUE(mine.readRecords(item, [&](const store::RecordView& r) {
+        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
+        return true;
+    }));
+    EXPECT_EQ(items, (std::vector<std::string>{"b", "c", "d"}));
 }
 
 }  // namespace
