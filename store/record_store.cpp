@@ -496,7 +496,11 @@ int32_t RecordStore::Impl::checkAndReconcile() {
     int32_t length = get32(h + fmt::kRecordLengthOffset);
     int32_t count = get32(h + fmt::kCountOffset);
     int32_t next = get32(h + fmt::kNextSerialOffset);
-    if (length <= 0 || count < 0 || next < fmt::kFirstValidSerial) return kNotADatabase;
+    // Every record begins with its 4-byte serial, so a shorter record length is no database:
+    // its serials would overlap the next record.
+    if (length < fmt::kSerialSize || count < 0 || next < fmt::kFirstValidSerial) {
+        return kNotADatabase;
+    }
     if (static_cast<uint32_t>(get32(h + fmt::kVersionOffset)) > fmt::kVersion) {
         return kVersionTooHigh;
     }

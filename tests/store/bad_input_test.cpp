@@ -73,6 +73,7 @@ TEST(BadFiles, RefusedWithTheirCodeAndLeftAsTheyWere) {
         {"password magic WCDB", "WCDB" + good.substr(4), -78},
         {"record length 0", with32(good, 24, 0), -22},
         {"record length -1", with32(good, 24, 0xFFFFFFFF), -22},
+        {"record length 3, shorter than the serial", with32(good, 24, 3), -22},
         {"count -1", with32(good, 16, 0xFFFFFFFF), -22},
         {"next serial 0", with32(good, 20, 0), -22},
         {"version 0x00010001", with32(good, 4, 0x00010001), -23},
