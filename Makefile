@@ -25,5 +25,9 @@ bench: build
 run: build
 	@scripts/run.sh $(BUILD)
 
+# Runs each fuzz target for FUZZ_SECONDS (default 60) and keeps every crasher as a regression.
+fuzz:
+	@scripts/fuzz.sh
+
 clean:
 	rm -rf $(BUILD)

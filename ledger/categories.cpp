@@ -1,5 +1,6 @@
 #include "ledger/categories.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ledger/settings_file.h"
@@ -26,7 +27,7 @@ bool offeredInMode(const std::string& category, LedgerMode mode) {
 
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
     c.categoryCount = readCategoryCount(c.settingsPath);
-    for (int32_t k = 1; k <= c.categoryCount; ++k) {
+    for (int32_t k = 1; k <= std::min(c.categoryCount, kMaxListedCategories); ++k) {
         std::string t = readCategory(c.settingsPath, k);
         filter.append(t);
         box.append(std::move(t));
@@ -37,7 +38,7 @@ void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) 
     choices.clear();
     c.categoryCount = readCategoryCount(c.settingsPath);
     if (c.categoryCount < 1) return;
-    for (int32_t k = 1; k <= c.categoryCount; ++k) {
+    for (int32_t k = 1; k <= std::min(c.categoryCount, kMaxListedCategories); ++k) {
         std::string t = readCategory(c.settingsPath, k);
         if (offeredInMode(t, mode)) choices.append(std::move(t));
     }
@@ -48,7 +49,7 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The count is the one last read plus the categories added since; it is not read again.
     // The category is written before the count, so a file that did not exist gets its "类"
     // section first.
-    ++c.categoryCount;
+    c.categoryCount = static_cast<int32_t>(static_cast<uint32_t>(c.categoryCount) + 1u);
     std::string n = integerText(c.categoryCount);
     writeProfileString(c.settingsPath, std::string(kCategorySection), n, boxText);
     writeProfileString(c.settingsPath, std::string(kCountSection), std::string(kCountKey), n);
@@ -59,6 +60,7 @@ RemoveResult removeCategory(Categories& c, TextList& box, const std::string& box
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.
     int32_t n = readCategoryCount(c.settingsPath);
+    if (n > kMaxListedCategories) return RemoveResult::NotFound;
     std::vector<std::string> texts;  // texts[k - 1] is category k
     int32_t found = 0;
     for (int32_t k = 1; k <= n; ++k) {

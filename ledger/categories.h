@@ -30,6 +30,11 @@ inline constexpr std::array<std::string_view, 4> kFixedFilterItems = {
 };
 inline constexpr std::string_view kAllCategories = kFixedFilterItems[0];
 
+// The most categories a load lists. The count comes from a file anyone can edit, and each
+// category is one more read of the file: a count of two billion would keep startup and every
+// refresh busy for ever. Far more than a hand-typed list holds.
+inline constexpr int32_t kMaxListedCategories = 1000;
+
 // The process-wide category state: where the settings file is and the count last read from it
 // (by loadCategoryLists or a day view refresh) plus the categories added since.
 struct Categories {
@@ -49,9 +54,9 @@ std::string modeCategoryWord(LedgerMode mode);
 // Whether `category` is offered in `mode`: the mode's word occurs anywhere in it.
 bool offeredInMode(const std::string& category, LedgerMode mode);
 
-// Startup's fill: reads categoryCount from the file, then appends categories 1 to count, all of
-// them in file order, to the filter (after its fixed items, which the caller has put there) and
-// to the category box. A count of 0 or less changes neither list.
+// Startup's fill: reads categoryCount from the file, then appends categories 1 to count (at most
+// kMaxListedCategories), all of them in file order, to the filter (after its fixed items, which
+// the caller has put there) and to the category box. A count of 0 or less changes neither list.
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box);
 
 // The day view's rebuild of the entry category choices: empties `choices`, reads categoryCount
@@ -59,14 +64,16 @@ void loadCategoryLists(Categories& c, TextList& filter, TextList& box);
 // the first (none when none qualified).
 void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices);
 
-// The settings page's add: raises categoryCount by one, writes `boxText` under that number in
+// The settings page's add: raises categoryCount by one (wrapping around at the 32-bit limit, as
+// the count is read), writes `boxText` under that number in
 // "类" and then the number as the count in "总", and appends `boxText` to the box. No checks:
 // empty and repeated names are added, and the results of the two writes are ignored.
 void addCategory(Categories& c, TextList& box, const std::string& boxText);
 
 enum class RemoveResult { Removed, NotFound, WriteFailed };
 
-// The settings page's remove: takes the count from the file, removes the first category whose
+// The settings page's remove (of a list of at most kMaxListedCategories): takes the count from
+// the file, removes the first category whose
 // text equals `boxText`, moves the later ones down one number and lowers the count, in one
 // atomic rewrite; then sets categoryCount to the new count and removes the first equal item from
 // the box. NotFound and WriteFailed change neither the file nor the memory state.

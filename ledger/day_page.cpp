@@ -277,12 +277,17 @@ void DayPage::saveNow(const AddRequest& in) {
         std::array<StoreValue, 4> before;
         for (size_t i = 0; i < fields.size(); ++i) before[i] = store_.readField(fields[i]);
         size_t written = 0;
-        while (written < fields.size() && store_.writeField(fields[written], values[written])) {
+        // Each write checks that the record still holds the serial: another program's purge may
+        // move the records at any moment, and the save must never land in another entry.
+        while (written < fields.size() &&
+               store_.writeFieldIf(fields[written], values[written], pending.serial)) {
             ++written;
         }
         saved = written == fields.size();
         // A save is all or nothing: put back what was written before the failing write.
-        for (size_t i = 0; !saved && i < written; ++i) store_.writeField(fields[i], before[i]);
+        for (size_t i = 0; !saved && i < written; ++i) {
+            store_.writeFieldIf(fields[i], before[i], pending.serial);
+        }
     }
     if (!saved) {
         window_.showMessage(texts::kSaveFailed, kIconInformation, texts::kInfoTitle);
@@ -353,7 +358,7 @@ void DayPage::locateNow(ScanAction action, int32_t serial) {
                 }
                 notifyInputs();
             }
-        } else if (goToSerial(serial) && store_.markDeleted()) {
+        } else if (goToSerial(serial) && store_.markDeletedIf(serial)) {
             // Once marked, the record is gone for every walk, even if the purge fails.
             store_.purgeDeleted();
             dayList_.removeRow(r);

@@ -206,6 +206,15 @@ StoreValue zeroValue(ValueType t) {
     return v;
 }
 
+// A stored real toward zero as a 64-bit integer: a file may hold NaN or a value beyond the
+// integer's range, which saturate (NaN gives 0) instead of being converted undefined.
+int64_t truncateReal(double r) {
+    if (std::isnan(r)) return 0;
+    if (r >= 9223372036854775807.0) return INT64_MAX;
+    if (r <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<int64_t>(r);
+}
+
 double limitDateTime(double d) {
     if (std::isnan(d)) return fmt::kMinDateTime;
     return std::clamp(d, fmt::kMinDateTime, fmt::kMaxDateTime);
@@ -234,6 +243,11 @@ std::string normalizePath(const std::string& path) {
     if (ec) return {};
     return abs.lexically_normal().string();
 }
+
+// How far the batch read's buffer reaches past a record for fields that lie beyond its end
+// (nothing keeps a descriptor inside its record). A field reaching further reads as its zero
+// value in the batch read; readField still reads it from the file.
+constexpr int64_t kMaxOverhang = fmt::kChunkBytes;
 
 // Jitter for the pauses between lock attempts, so that two waiting instances drift apart.
 int lockPauseMs() {
@@ -370,6 +384,10 @@ struct RecordStore::Impl {
     std::map<std::pair<int64_t, int64_t>, Held> locks;
 
     bool isOpen() const { return file != nullptr; }
+    // Whether the batch read's buffer holds all of the field's bytes.
+    bool inView(const Field& f) const {
+        return int64_t{f.offset} + f.width <= int64_t{recordLength} + overhang;
+    }
     int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
     int32_t chunkRecords() const {
         return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
@@ -458,6 +476,8 @@ struct RecordStore::Impl {
     int32_t findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
     int32_t markSlots(const std::vector<int32_t>& bad);
     int32_t purgeLocked();
+    int32_t markCurrent(int32_t expected);
+    int32_t writeCurrent(int p, const StoreValue& value, int32_t expected);
 };
 
 // Checks header and descriptors in the order the format fixes, then makes the count name only
@@ -476,7 +496,11 @@ int32_t RecordStore::Impl::checkAndReconcile() {
     int32_t length = get32(h + fmt::kRecordLengthOffset);
     int32_t count = get32(h + fmt::kCountOffset);
     int32_t next = get32(h + fmt::kNextSerialOffset);
-    if (length <= 0 || count < 0 || next < fmt::kFirstValidSerial) return kNotADatabase;
+    // Every record begins with its 4-byte serial, so a shorter record length is no database:
+    // its serials would overlap the next record.
+    if (length < fmt::kSerialSize || count < 0 || next < fmt::kFirstValidSerial) {
+        return kNotADatabase;
+    }
     if (static_cast<uint32_t>(get32(h + fmt::kVersionOffset)) > fmt::kVersion) {
         return kVersionTooHigh;
     }
@@ -517,7 +541,10 @@ int32_t RecordStore::Impl::checkAndReconcile() {
 
     int64_t fit = (size.bytes - start) / length;
     if (fit < count) {
-        if (!file->writable()) return kBadFileSize;
+        // A count naming records of which not one is whole means a damaged record length (one
+        // far beyond the file), not a cut file: setting the count to 0 would throw every record
+        // away, so such a file is refused and left as it is.
+        if (!file->writable() || fit == 0) return kBadFileSize;
         count = static_cast<int32_t>(fit);
         int32_t code = writeCount(count);
         if (code != kOk) return code;
@@ -531,7 +558,7 @@ int32_t RecordStore::Impl::checkAndReconcile() {
     fieldCount = nFields;
     dataStart = start;
     fields = std::move(parsed);
-    overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, INT32_MAX / 2));
+    overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, kMaxOverhang));
     return kOk;
 }
 
@@ -541,7 +568,7 @@ int32_t RecordStore::Impl::checkAndReconcile() {
 // copy of a serial is always whole while a lower one may be torn.
 int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
-    const int32_t per = chunkRecords();
+    const int32_t per = std::min(chunkRecords(), count);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * recordLength);
     for (int32_t first = 0; first < count; first += per) {
         int32_t n = std::min(per, count - first);
@@ -601,7 +628,9 @@ int32_t RecordStore::Impl::purgeLocked() {
     int32_t count = 0, next = 0;
     int32_t code = readCountAndSerial(count, next);
     if (code != kOk) return code;
-    const int32_t per = chunkRecords();
+    // The buffer holds no more records than there are, so that a table of huge records with
+    // few of them costs no more memory than its file.
+    const int32_t per = std::min(chunkRecords(), count);
     const size_t len = static_cast<size_t>(recordLength);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * len);
     int64_t readPos = dataStart, writePos = dataStart;
@@ -798,11 +827,21 @@ StoreValue RecordStore::readField(int p) {
     unsigned char small[64];
     std::vector<unsigned char> big;
     unsigned char* b = small;
+    IoResult r;
+    bool measured = false;
     if (f.width > static_cast<int32_t>(sizeof small)) {
-        big.resize(static_cast<size_t>(f.width));
-        b = big.data();
+        // A wide text field is measured against the file before its buffer is taken, so that a
+        // descriptor claiming a huge width costs no memory when the file cannot hold it.
+        IoResult size = s.file->size();
+        if (!size.ok() || rec + f.offset + f.width > size.bytes) {
+            r = size.ok() ? IoResult{std::max<int64_t>(0, size.bytes - rec - f.offset)} : size;
+            measured = true;
+        } else {
+            big.resize(static_cast<size_t>(f.width));
+            b = big.data();
+        }
     }
-    IoResult r = s.file->readAt(rec + f.offset, b, static_cast<size_t>(f.width));
+    if (!measured) r = s.file->readAt(rec + f.offset, b, static_cast<size_t>(f.width));
     StoreValue out = zero;
     if (r.ok() && r.bytes == 0) {
         code = errorCode(FileError::SeekFailed);  // the field begins at or past the end
@@ -817,27 +856,40 @@ StoreValue RecordStore::readField(int p) {
 }
 
 bool RecordStore::writeField(int p, const StoreValue& value) {
-    Impl& s = *impl_;
-    if (!s.isOpen()) return done(kWriteNotOpen);
-    if (p < 1 || p > s.fieldCount) return done(kNoSuchField);
-    const Field& f = s.fields[static_cast<size_t>(p - 1)];
+    return done(impl_->writeCurrent(p, value, 0));
+}
+
+bool RecordStore::writeFieldIf(int p, const StoreValue& value, int32_t serial) {
+    return done(impl_->writeCurrent(p, value, serial > 0 ? serial : -1));
+}
+
+// Writes field p of the current record; with `expected` not 0 only while the record holds that
+// serial (marked or not), checked under the record's lock.
+int32_t RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t expected) {
+    if (!isOpen()) return kWriteNotOpen;
+    if (p < 1 || p > fieldCount) return kNoSuchField;
+    const Field& f = fields[static_cast<size_t>(p - 1)];
     StoreValue v;
     int32_t code = prepare(f, value, v);
-    if (code != kOk) return done(code);
-    if (s.cursor < 0) return done(kNoCurrentRecord);
-    int64_t rec = s.recordPos(s.cursor);
-    code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code);
-    IoResult size = s.file->size();
+    if (code != kOk) return code;
+    if (cursor < 0 || expected < 0) return kNoCurrentRecord;
+    int64_t rec = recordPos(cursor);
+    code = lock(rec, fmt::kByteLockLength);
+    if (code != kOk) return code;
+    IoResult size = file->size();
+    unsigned char sb[fmt::kSerialSize];
     if (!size.ok()) {
         code = errorCode(size.error);
     } else if (rec + f.offset >= size.bytes) {
         code = kNoCurrentRecord;
+    } else if (expected > 0 && (!file->readAt(rec + fmt::kSerialOffset, sb, sizeof sb).ok() ||
+                                (get32(sb) != expected && get32(sb) != -expected))) {
+        code = kNoCurrentRecord;  // another record has moved here
     } else {
         try {
             std::vector<unsigned char> b(static_cast<size_t>(f.width), 0);
             encode(f, v, b.data());
-            IoResult w = s.file->writeAt(rec + f.offset, b.data(), b.size());
+            IoResult w = file->writeAt(rec + f.offset, b.data(), b.size());
             if (!w.ok()) {
                 code = w.error == FileError::Unclassified ? kWriteFieldFailed : errorCode(w.error);
             }
@@ -845,8 +897,8 @@ bool RecordStore::writeField(int p, const StoreValue& value) {
             code = kNoMemory;
         }
     }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    return done(code != kOk ? code : u);
+    int32_t u = unlock(rec, fmt::kByteLockLength);
+    return code != kOk ? code : u;
 }
 
 bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
@@ -874,8 +926,17 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     }
     try {
         std::vector<unsigned char> b(static_cast<size_t>(s.recordLength) + s.overhang, 0);
-        for (size_t i = 0; i < k; ++i)
-            encode(s.fields[i], prepared[i], b.data() + s.fields[i].offset);
+        for (size_t i = 0; i < k; ++i) {
+            const Field& f = s.fields[i];
+            if (s.inView(f)) {
+                encode(f, prepared[i], b.data() + f.offset);
+            } else if (f.offset < s.recordLength) {
+                // Only a text can reach this far; its part inside the record is written.
+                Field inside = f;
+                inside.width = s.recordLength - f.offset;
+                encode(inside, prepared[i], b.data() + f.offset);
+            }
+        }
         put32(b.data() + fmt::kSerialOffset, next);
         // The record first, then the count: a crash in between leaves uncounted bytes only.
         IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(s.recordLength));
@@ -898,26 +959,35 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     return done(code);
 }
 
-bool RecordStore::markDeleted() {
-    Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
-    if (s.cursor < 0) return done(kNoCurrentRecord);
-    int64_t rec = s.recordPos(s.cursor);
-    int32_t code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code);
+bool RecordStore::markDeleted() { return done(impl_->markCurrent(0)); }
+
+bool RecordStore::markDeletedIf(int32_t serial) {
+    return done(serial > 0 ? impl_->markCurrent(serial) : kNoCurrentRecord);
+}
+
+// Negates the current record's serial; with `expected` > 0 only while the record holds it.
+int32_t RecordStore::Impl::markCurrent(int32_t expected) {
+    if (!isOpen()) return kNotOpen;
+    if (cursor < 0) return kNoCurrentRecord;
+    int64_t rec = recordPos(cursor);
+    int32_t code = lock(rec, fmt::kByteLockLength);
+    if (code != kOk) return code;
     unsigned char b[fmt::kSerialSize];
-    IoResult r = s.file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
+    IoResult r = file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
     if (r.ok() && r.bytes == 0) {
         code = kNoCurrentRecord;
     } else if (!r.ok() || r.bytes < fmt::kSerialSize) {
         code = kReadRecordFailed;
-    } else if (int32_t serial = get32(b); serial > 0) {
+    } else if (int32_t serial = get32(b);
+               expected > 0 && serial != expected && serial != -expected) {
+        code = kNoCurrentRecord;  // another record has moved here
+    } else if (serial > 0) {
         put32(b, -int64_t{serial});
-        IoResult w = s.file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
+        IoResult w = file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
         if (!w.ok()) code = errorCode(w.error);
     }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    return done(code != kOk ? code : u);
+    int32_t u = unlock(rec, fmt::kByteLockLength);
+    return code != kOk ? code : u;
 }
 
 bool RecordStore::purgeDeleted() {
@@ -998,7 +1068,7 @@ bool RecordStore::readRecords(std::span<const int> fields,
         whole.release();
         return done(code);
     }
-    const int32_t per = s.chunkRecords();
+    const int32_t per = std::min(s.chunkRecords(), count);
     const size_t len = static_cast<size_t>(s.recordLength);
     std::vector<unsigned char> buf;
     try {
@@ -1048,6 +1118,7 @@ StoreValue RecordView::field(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return {};
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return zeroValue(f.valueType);
     return decode(f, bytes_ + f.offset);
 }
 
@@ -1055,6 +1126,7 @@ int64_t RecordView::integer(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return 0;
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     const unsigned char* b = bytes_ + f.offset;
     switch (f.type) {
         case fmt::kByte:
@@ -1070,11 +1142,11 @@ int64_t RecordView::integer(int p) const {
         case fmt::kLong:
             return get64(b);
         case fmt::kFloat:
-            return static_cast<int64_t>(getFloat(b));
+            return truncateReal(getFloat(b));
         case fmt::kDouble:
-            return static_cast<int64_t>(getDouble(b));
+            return truncateReal(getDouble(b));
         case fmt::kDateTime:
-            return static_cast<int64_t>(limitDateTime(getDouble(b)));
+            return truncateReal(limitDateTime(getDouble(b)));
         default:
             return 0;
     }
@@ -1084,6 +1156,7 @@ double RecordView::real(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return 0;
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     const unsigned char* b = bytes_ + f.offset;
     switch (f.type) {
         case fmt::kFloat:
@@ -1104,6 +1177,7 @@ std::string_view RecordView::text(int p) const {
     const auto& fields = store_->impl_->fields;
     if (p < 1 || p > static_cast<int>(fields.size())) return {};
     const Field& f = fields[static_cast<size_t>(p - 1)];
+    if (!store_->impl_->inView(f)) return {};
     if (f.type != fmt::kText) return {};
     const auto* b = reinterpret_cast<const char*>(bytes_ + f.offset);
     const void* nul = std::memchr(b, 0, static_cast<size_t>(f.width));

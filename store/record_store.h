@@ -69,12 +69,20 @@ class RecordStore {
     StoreValue readField(int p);
     // Rewrites only field p of the current record. On failure nothing is written.
     bool writeField(int p, const StoreValue& value);
+    // As writeField, but only while the current record still holds `serial` (checked under the
+    // record's lock, as for markDeletedIf); a record that holds another serial now is left
+    // alone: false with -60.
+    bool writeFieldIf(int p, const StoreValue& value, int32_t serial);
     // Appends one record built from `values` in field order; fields past the last value stay
     // zero. The record is written before the count is raised, so a crash leaves only uncounted
     // bytes. On failure returns false, sets lastError(), and the count is unchanged.
     bool appendRecord(const std::vector<StoreValue>& values);
     // Marks the current record deleted (negates its serial); the cursor stays.
     bool markDeleted();
+    // Marks the current record deleted only while it still holds `serial`, checked under the
+    // record's lock: another instance's purge may have moved the records since this one located
+    // it. A record that holds another serial now is left alone: false with -60.
+    bool markDeletedIf(int32_t serial);
     // Removes every marked record, keeping the order and serials of the others; cursor 0.
     // Records move down in file order, so a cut-short purge leaves every live record at least
     // once and the old count; the next open for writing drops the lower copies. A chunk that

@@ -1,0 +1,188 @@
+// Hostile settings files and texts: each gives a clear result, reading changes nothing on disk,
+// and invalid GBK shows as U+FFFD instead of breaking the conversion.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ledger/categories.h"
+#include "ledger/gbk.h"
+#include "ledger/settings_file.h"
+#include "ledger/text_list.h"
+
+namespace {
+
+using namespace ledger;
+
+const std::string kCount(kCountSection);
+const std::string kClass(kCategorySection);
+constexpr char kWages[] = "\xb9\xa4\xd7\xca\xca\xd5\xc8\xeb";  // 工资收入
+constexpr char kGe[] = "\xb8\xf6";                             // 个
+
+class BadSettings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "bad_ini_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        path = (dir / "pz.ini").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    void write(const std::string& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::string bytes() const {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // What startup lists: the count and the category box's items.
+    std::vector<std::string> load(int32_t& count) {
+        Categories c{path, 0};
+        TextList filter, box;
+        loadCategoryLists(c, filter, box);
+        count = c.categoryCount;
+        EXPECT_EQ(filter.items(), box.items());
+        return box.items();
+    }
+
+    std::filesystem::path dir;
+    std::string path;
+};
+
+TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
+    const std::string longValue(10 << 20, 'x');  // a 10 MB line
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int32_t count;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {"binary garbage", garbage, 0, {}},
+        {"NUL bytes around the keys",
+         std::string("[\xd7\xdc]\0\n1=2\n[\xc0\xe0]\n1=a\0b\n", 24),
+         2,
+         {std::string("a\0b", 3), ""}},
+        {"a 10 MB category line",
+         "[\xc0\xe0]\r\n1=" + longValue + "\r\n2=" + kWages + "\r\n[\xd7\xdc]\r\n1=2\r\n",
+         2,
+         {std::string(kProfileValueMax, 'x'), kWages}},
+        {"a 10 MB line without an end, before the sections",
+         longValue + "\n[\xd7\xdc]\n1=1\n[\xc0\xe0]\n1=" + kWages,
+         1,
+         {kWages}},
+        {"no sections at all", std::string("1=3\r\n2=") + kWages + "\r\n", 0, {}},
+        {"a count of 3个",
+         std::string("[\xd7\xdc]\n1=3") + kGe + "\n[\xc0\xe0]\n1=a\n3=c\n",
+         3,
+         {"a", "", "c"}},
+        {"a count of -5", "[\xd7\xdc]\n1=-5\n[\xc0\xe0]\n1=a\n", -5, {}},
+        {"a count beyond 32 bits wraps",
+         "[\xd7\xdc]\n1=4294967298\n[\xc0\xe0]\n1=a\n",
+         2,
+         {"a", ""}},
+        {"a lone CR as line end", "[\xd7\xdc]\r1=1\r[\xc0\xe0]\r1=a\r", 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write(c.bytes);
+        EXPECT_EQ(readCategoryCount(path), c.count);
+        int32_t count = 0;
+        EXPECT_EQ(load(count), c.listed);
+        EXPECT_EQ(count, c.count);
+        EXPECT_TRUE(bytes() == c.bytes);
+    }
+}
+
+// A count far beyond any category list must not keep startup or a refresh busy for ever: only
+// the first kMaxListedCategories are read.
+TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
+    write(std::string("[\xd7\xdc]\r\n1=2147483647\r\n[\xc0\xe0]\r\n1=") + kWages + "\r\n");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(30);  // the unbounded loop would reread the file two billion times
+        int32_t count = 0;
+        std::vector<std::string> listed = load(count);
+        Categories c{path, 0};
+        TextList choices;
+        loadModeCategoryChoices(c, LedgerMode::Income, choices);
+        bool ok = count == INT32_MAX && listed.size() == size_t{kMaxListedCategories} &&
+                  listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
+                  removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                : "failed");
+}
+
+// Adding to the largest count wraps around as 32-bit arithmetic does, the way the count is read.
+TEST_F(BadSettings, AddingToTheLargestCountWraps) {
+    write("[\xd7\xdc]\r\n1=2147483647\r\n");
+    Categories c{path, INT32_MAX};
+    TextList box;
+    addCategory(c, box, kWages);
+    EXPECT_EQ(c.categoryCount, INT32_MIN);
+    EXPECT_EQ(readProfileString(path, kCount, "1"), "-2147483648");
+    EXPECT_EQ(readProfileString(path, kClass, "-2147483648"), kWages);
+    EXPECT_EQ(readCategoryCount(path), INT32_MIN);
+}
+
+// The settings file as a directory: nothing reads, every write fails, nothing is created.
+TEST_F(BadSettings, ADirectoryInPlaceOfTheFile) {
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(readCategoryCount(path), 0);
+    Categories c{path, 0};
+    TextList box;
+    addCategory(c, box, kWages);
+    EXPECT_EQ(c.categoryCount, 1);  // the count in memory still rises, as for any failed write
+    EXPECT_EQ(box.items(), std::vector<std::string>{kWages});
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_TRUE(std::filesystem::is_empty(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temp file
+}
+
+TEST(BadGbk, InvalidBytesShowAsReplacementCharacters) {
+    const std::string kReplacement = "\xef\xbf\xbd";
+    struct Case {
+        const char* what;
+        std::string gbk;
+        std::string utf8;
+    } cases[] = {
+        {"0xFF",
+         "a\xff"
+         "b",
+         "a" + kReplacement + "b"},
+        {"0x80 is the euro sign of code page 936", "\x80", "\xe2\x82\xac"},
+        {"a lead byte at the end", std::string("\xca\xd5\xc8"), "\xe6\x94\xb6" + kReplacement},
+        {"a lead byte before an ASCII byte",
+         "\x81"
+         "0",
+         kReplacement + "0"},
+        {"an unmapped pair counts once",
+         "\xa2\xa0"
+         "z",
+         kReplacement + "z"},
+        {"valid text passes", kWages, "\xe5\xb7\xa5\xe8\xb5\x84\xe6\x94\xb6\xe5\x85\xa5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(gbkToUtf8(c.gbk), c.utf8);
+    }
+}
+
+}  // namespace
