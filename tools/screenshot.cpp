@@ -1,8 +1,10 @@
 // Starts the window on a small sample ledger in a fresh directory and writes a PNG of each of
 // its three pages: day.png (income mode), query.png (a report of the sample week) and
-// settings.png. Usage: screenshot <output directory>.
+// settings.png, and of the day box's drop-down calendar, calendar.png.
+// Usage: screenshot <output directory>.
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,5 +72,15 @@ int main(int argc, char** argv) {
 
     click(w, 5);
     ok = save(w, out.filePath(QStringLiteral("settings.png"))) && ok;
+
+    // The day box's drop-down calendar.
+    click(w, 1);
+    auto* box = w.findChild<ui::LunarDateBox*>(QStringLiteral("农历日期框1"));
+    box->showPopup();
+    settle();
+    bool shown = box->calendar()->grab().save(out.filePath(QStringLiteral("calendar.png")));
+    std::printf("%s %s\n", shown ? "wrote" : "FAILED", qPrintable(out.filePath("calendar.png")));
+    box->hidePopup();
+    ok = shown && ok;
     return ok ? 0 : 1;
 }
