@@ -123,21 +123,35 @@ Qt::ItemFlags DayListModel::flags(const QModelIndex& index) const {
     return f;
 }
 
-void DayListModel::aboutToReset() { beginResetModel(); }
+void DayListModel::aboutToReset() {
+    changingRows_ = true;
+    beginResetModel();
+}
 void DayListModel::reset() {
     checks_.assign(list_.rowCount(), 0);
     endResetModel();
+    changingRows_ = false;
     emit ledgerSelectionChanged(list_.selected());
 }
-void DayListModel::aboutToInsertRows(int first, int last) { beginInsertRows({}, first, last); }
+void DayListModel::aboutToInsertRows(int first, int last) {
+    changingRows_ = true;
+    beginInsertRows({}, first, last);
+}
 void DayListModel::rowsInserted(int first, int last) {
     checks_.insert(checks_.begin() + first, last - first + 1, 0);
     endInsertRows();
+    changingRows_ = false;
 }
-void DayListModel::aboutToRemoveRow(int row) { beginRemoveRows({}, row, row); }
+void DayListModel::aboutToRemoveRow(int row) {
+    changingRows_ = true;
+    beginRemoveRows({}, row, row);
+}
 void DayListModel::rowRemoved(int row) {
     checks_.erase(checks_.begin() + row);
     endRemoveRows();
+    changingRows_ = false;
+    // The view may have selected the next row meanwhile; show the ledger's choice.
+    emit ledgerSelectionChanged(list_.selected());
 }
 void DayListModel::cellChanged(int row, int column) {
     emit dataChanged(index(row, column), index(row, column));

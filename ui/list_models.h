@@ -55,6 +55,9 @@ class DayListModel : public QAbstractTableModel, public ledger::ListObserver {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     ledger::DayList& list() const { return list_; }
+    // True while the ledger is inserting, removing or replacing rows. A view moves its own
+    // selection then (it selects the row after a removed one), which is not the user's choice.
+    bool changingRows() const { return changingRows_; }
 
     static const int kWidths[ledger::kDayColumnCount];
 
@@ -74,6 +77,7 @@ class DayListModel : public QAbstractTableModel, public ledger::ListObserver {
 
     ledger::DayList& list_;
     std::vector<char> checks_;
+    bool changingRows_ = false;
 };
 
 // The report list: eight columns, image 0 a light red swatch.

@@ -497,7 +497,9 @@ void MainWindow::bindLedger() {
     noteInput_->installEventFilter(this);
 
     connect(dayView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (syncing_) return;
+        // Only the user's own choice reaches the ledger: while the ledger changes the rows, the
+        // view moves its selection by itself (onto the row after a deleted one).
+        if (syncing_ || dayModel_->changingRows()) return;
         QModelIndexList rows = dayView_->selectionModel()->selectedRows();
         dayPage_->dayList().select(rows.isEmpty() ? -1 : rows.first().row());
     });

@@ -585,6 +585,26 @@ TEST_F(WindowTest, DeleteAsksFirstAndRemovesOnlyAfterYes) {
     EXPECT_EQ(storedField(5, ledger::kFieldItem).text, sample::gbk("买菜"));
 }
 
+// The list view selects the row after a removed one by itself; that must not become the
+// ledger's selection, or the next "删除记录" would delete an entry the user never chose.
+TEST_F(WindowTest, ADeletedRowLeavesNoRowSelected) {
+    seed(sample::week());
+    start();
+    auto* view = find<QTableView>("超级列表框_收支");
+    selectDayRow(0);  // 路上捡钱, with 打牌赢钱 below it
+    answers = {true};
+    clickButton("按钮_删");
+    ASSERT_EQ(dayModel()->rowCount(), 2);
+    EXPECT_EQ(window->dayPage().dayList().selected(), -1);
+    EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());
+
+    answers = {true};
+    clickButton("按钮_删");
+    EXPECT_EQ(storedCount(), 8);
+    EXPECT_EQ(dayModel()->rowCount(), 2);
+    EXPECT_EQ(u8(dayCell(0, 2)), "打牌赢钱");
+}
+
 TEST_F(WindowTest, StepButtonsMoveTheChosenDay) {
     seed(sample::week());
     start();
