@@ -705,6 +705,7 @@ void MainWindow::textsChanged() {
     }
     if (!dayPage_->itemCaption().empty()) {
         itemCaption_->setText(fromGbk(dayPage_->itemCaption()));
+        itemCaption_->setAccessibleName(itemCaption_->text());
         amountCaption_->setText(fromGbk(dayPage_->amountCaption()));
         amountCaption_->setAccessibleName(amountCaption_->text());
     }

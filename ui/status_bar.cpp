@@ -18,7 +18,7 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
         x += kWidths[i];
         parts_[i] = label;
     }
-    parts_[2]->setText(QStringLiteral("  当前任务"));
+    setPartText(2, QStringLiteral("  当前任务"));
     setAccessibleName(QStringLiteral("状态栏"));
 }
 

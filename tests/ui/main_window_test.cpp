@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -316,6 +317,25 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
     };
     checkColumns(find<QTableView>("超级列表框_收支"), day, 6);
     checkColumns(find<QTableView>("超级列表框_查"), report, 8);
+}
+
+// What a screen reader reads is what the window shows: the captions after a mode switch and
+// every status part's text.
+TEST_F(WindowTest, AScreenReaderReadsTheShownTexts) {
+    start();
+    clickToolbar(2);
+    auto read = [](QWidget* w, QAccessible::Text t) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        return a ? a->text(t) : QString();
+    };
+    for (const char* name : {"标签2", "标签4"}) {
+        EXPECT_EQ(u8(read(find<QLabel>(name), QAccessible::Name)), u8(labelText(name))) << name;
+    }
+    auto* bar = find<StatusBar>("状态条1");
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(u8(read(bar->part(i), QAccessible::Description)), u8(window->statusText(i))) << i;
+    }
+    EXPECT_EQ(u8(read(bar->part(2), QAccessible::Description)), "  当前任务");
 }
 
 TEST_F(WindowTest, StatusPartsHaveTheirFixedWidths) {
