@@ -168,6 +168,17 @@ QMessageBox::Icon boxIcon(int code) {
 
 ledger::DateTime endOfDay(const QDate& d) { return {{d.year(), d.month(), d.day()}, 23, 59, 59}; }
 
+// The boxes speak the window's language: the toolkit's own button texts are English.
+void nameButtons(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, QString> names[] = {
+        {QMessageBox::Yes, QStringLiteral("是")},
+        {QMessageBox::No, QStringLiteral("否")},
+        {QMessageBox::Ok, QStringLiteral("确定")}};
+    for (const auto& [which, text] : names) {
+        if (QAbstractButton* b = box.button(which)) b->setText(text);
+    }
+}
+
 }  // namespace
 
 QString MainWindow::fromGbk(const std::string& gbk) {
@@ -189,6 +200,7 @@ MainWindow::MainWindow(const QString& runDirectory, WindowHooks hooks, QWidget* 
         hooks_.messageBox = [this](const MessageBoxRequest& r) {
             QMessageBox box(boxIcon(r.icon), r.title, r.text,
                             r.yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, this);
+            nameButtons(box);
             return box.exec() == QMessageBox::Yes;
         };
     }
@@ -789,6 +801,7 @@ void fatalStop(const std::string& gbkMessage) {
     auto show = [text] {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("错误"), text, QMessageBox::Ok,
                         QApplication::activeWindow());
+        nameButtons(box);
         box.exec();
     };
     if (qApp && QThread::currentThread() == qApp->thread()) {

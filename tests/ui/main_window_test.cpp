@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
@@ -752,6 +753,35 @@ TEST_F(WindowTest, TheLinkOpensTheReadmeBesideTheProgramAndQuitEnds) {
     EXPECT_EQ(quits, 1);
     clickToolbar(4);  // the disabled slot does nothing
     EXPECT_EQ(find<QStackedWidget>("选择夹_主")->currentIndex(), 0);
+}
+
+// The window's own message boxes: the delete question with Chinese buttons, answered No.
+TEST(WindowMessageBox, AsksInChineseAndNoKeepsTheEntry) {
+    qtApp();
+    QTemporaryDir dir;
+    WindowHooks hooks;
+    hooks.clock = [] { return QDateTime(QDate(2024, 3, 5), QTime(8, 5)); };
+    MainWindow window(dir.path(), hooks);
+    window.show();
+    ASSERT_TRUE(
+        sample::append(window.recordStore(), {true, 2024, 3, 5, "08时05分", "工资", 10, "", ""}));
+    window.dayPage().refreshDayView();
+    window.dayPage().dayList().select(0);
+    QStringList buttons;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        for (QAbstractButton* b : box->buttons()) buttons << b->text();
+        box->button(QMessageBox::No)->click();
+    });
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("按钮_删")), Qt::LeftButton);
+    EXPECT_EQ(u8(text), "您确定要删除此项记录吗？");
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+    EXPECT_EQ(window.dayPage().dayList().rowCount(), 1);
+    EXPECT_EQ(window.recordStore().recordCount(), 1);
 }
 
 TEST(FatalStopDeathTest, ShowsTheBoxAndEndsWithMinusOne) {
