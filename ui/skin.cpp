@@ -85,11 +85,17 @@ QScrollBar::handle { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 
                      border: 1px solid rgb(120,150,200); border-radius: 2px; min-height: 20px;
                      min-width: 20px; }
 QScrollBar::add-line, QScrollBar::sub-line { background: rgb(199,223,255);
-                                             border: 1px solid rgb(120,150,200); }
+                                             border: 1px solid rgb(120,150,200);
+                                             subcontrol-origin: margin; }
 QScrollBar::add-line:vertical { subcontrol-position: bottom; height: 15px; }
 QScrollBar::sub-line:vertical { subcontrol-position: top; height: 15px; }
 QScrollBar::add-line:horizontal { subcontrol-position: right; width: 15px; }
 QScrollBar::sub-line:horizontal { subcontrol-position: left; width: 15px; }
+QScrollBar::up-arrow:vertical { image: url(:/icons/arrow_up.svg); width: 9px; height: 6px; }
+QScrollBar::down-arrow:vertical { image: url(:/icons/arrow_down.svg); width: 9px; height: 6px; }
+QScrollBar::left-arrow:horizontal { image: url(:/icons/arrow_left.svg); width: 6px; height: 9px; }
+QScrollBar::right-arrow:horizontal { image: url(:/icons/arrow_right.svg); width: 6px;
+                                     height: 9px; }
 ui--StatusBar { background: rgb(214,230,250); border-top: 1px solid rgb(150,180,220); }
 ui--StatusBar QLabel { background: transparent; }
 ui--StatusBar QLabel[sunken="true"] { border: 1px solid; border-color: rgb(128,160,200)

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -538,6 +539,25 @@ TEST_F(WindowTest, EveryDateOfTheRangeFitsTheNarrowestDateBox) {
     }
     EXPECT_LE(widest, room) << at.toString(Qt::ISODate).toStdString() << " "
                             << u8(lunarDateText(at));
+}
+
+// The day list is wider than its view, so it shows a horizontal scroll bar: both its step
+// buttons are drawn with their arrows, at either end, beside the slider.
+TEST_F(WindowTest, TheScrollBarShowsBothStepButtons) {
+    start();
+    QScrollBar* bar = find<QTableView>("超级列表框_收支")->horizontalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const QImage image = bar->grab().toImage();
+    auto arrowIn = [&](int left, int right) {
+        for (int x = left; x < right; ++x) {
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixelColor(x, y) == QColor(0x1d, 0x4f, 0x82)) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(arrowIn(0, 16));
+    EXPECT_TRUE(arrowIn(image.width() - 16, image.width()));
 }
 
 TEST_F(WindowTest, APressOnTheBackgroundDragsTheWindow) {
