@@ -544,6 +544,13 @@ void MainWindow::syncSelectionFromLedger(int row) {
 void MainWindow::onWindowCreated() {
     // 1-3: skin, size, caption.
     setStyleSheet(blueSkin());
+    // A drop-down's field is as tall as its font needs under the skin, as the platform's
+    // drop-downs size it; a 19-pixel text in a 20-pixel box loses its top strokes (开 reads 廾).
+    for (QComboBox* box : findChildren<QComboBox*>()) {
+        box->ensurePolished();
+        int needed = box->sizeHint().height();
+        if (box->height() < needed) box->resize(box->width(), needed);
+    }
     setFixedSize(kWidth, kHeight);
     setWindowTitle(kCaption);
     // 4-6: the page container and both lists take their full sizes.
