@@ -1,5 +1,7 @@
 #include "ui/inputs.h"
 
+#include <QFocusEvent>
+
 #include "ledger/gbk.h"
 #include "ledger/value_texts.h"
 
@@ -43,8 +45,12 @@ AmountEdit::AmountEdit(int maxBytes, QWidget* parent) : QLineEdit(parent) {
 }
 
 void AmountEdit::focusOutEvent(QFocusEvent* e) {
-    QString n = normalisedAmount(text());
-    if (n != text()) setText(n);
+    // The input's own context menu takes the focus only while it is open; the user has not left
+    // the input, and a paste into "1." must not land in "1".
+    if (e->reason() != Qt::PopupFocusReason) {
+        QString n = normalisedAmount(text());
+        if (n != text()) setText(n);
+    }
     QLineEdit::focusOutEvent(e);
 }
 

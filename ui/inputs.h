@@ -38,7 +38,8 @@ class AmountValidator : public QValidator {
 // 32-bit float in its shortest text, and empty for a zero ("12.50" -> "12.5", "0.00" -> "").
 QString normalisedAmount(const QString& text);
 
-// A single-line edit whose text is normalised by normalisedAmount when it loses the focus.
+// A single-line edit whose text is normalised by normalisedAmount when it loses the focus (not
+// when its own context menu opens).
 class AmountEdit : public QLineEdit {
     Q_OBJECT
   public:

@@ -500,6 +500,20 @@ TEST_F(WindowTest, TheAmountIsNormalisedWhenTheInputLosesTheFocus) {
     }
 }
 
+// Opening the input's own context menu (to paste, say) is not leaving it.
+TEST_F(WindowTest, TheAmountStaysAsTypedWhileItsContextMenuIsOpen) {
+    start();
+    auto* amount = find<QLineEdit>("编辑框1");
+    amount->setFocus();
+    typeText(amount, QStringLiteral("1."));
+    QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(amount, &toMenu);
+    EXPECT_EQ(u8(amount->text()), "1.");
+    typeText(amount, QStringLiteral("5"));
+    find<QLineEdit>("编辑框3")->setFocus();
+    EXPECT_EQ(u8(amount->text()), "1.5");
+}
+
 TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     seed(sample::week());
     start();
