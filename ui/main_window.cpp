@@ -217,7 +217,7 @@ MainWindow::MainWindow(const QString& runDirectory, WindowHooks hooks, QWidget* 
     installFontFallbacks();
     setObjectName(QStringLiteral("窗口"));
     setFont(pixelFont(QStringLiteral("Noto Sans Mono CJK SC"), 12));
-    setWindowIcon(windowIcon());
+    setWindowIcon(ui::windowIcon());  // not QWidget::windowIcon(), the empty one it has
     setAccessibleName(kCaption);
     resize(kWidth, kHeight);
     if (QScreen* s = QGuiApplication::primaryScreen()) {

@@ -182,6 +182,7 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectoryWritesTheEmptyLedgerAndSettles) {
     EXPECT_TRUE(window->recordStore().isOpen());
 
     EXPECT_EQ(u8(window->windowTitle()), "Tamvelo1.0版");
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), 8);
     EXPECT_EQ(window->size(), QSize(850, 600));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
