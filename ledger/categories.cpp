@@ -1,5 +1,7 @@
 #include "ledger/categories.h"
 
+#include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "ledger/settings_file.h"
@@ -16,6 +18,24 @@ std::string readCategory(const std::string& settingsPath, int32_t k) {
     return readProfileString(settingsPath, std::string(kCategorySection), integerText(k));
 }
 
+std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count) {
+    if (count < 1) return {};
+    ProfileSection section = readProfileSection(settingsPath, std::string(kCategorySection));
+    // The shortest key line: a one-digit key, "=", and a line end.
+    constexpr size_t kShortestKeyLine = 3;
+    const size_t limit = std::min(static_cast<size_t>(count), section.fileBytes / kShortestKeyLine);
+    // Keys are digits, which have no case: an exact name is the one readProfileString matches.
+    std::unordered_map<std::string, std::string> byKey;
+    for (auto& [key, value] : section.entries) byKey.try_emplace(key, std::move(value));
+    std::vector<std::string> texts;
+    texts.reserve(limit);
+    for (size_t k = 1; k <= limit; ++k) {
+        auto it = byKey.find(integerText(static_cast<int64_t>(k)));
+        texts.push_back(it == byKey.end() ? std::string() : it->second);
+    }
+    return texts;
+}
+
 std::string modeCategoryWord(LedgerMode mode) {
     return std::string(isIncome(mode) ? kIncomeWord : kExpenseWord);
 }
@@ -26,8 +46,7 @@ bool offeredInMode(const std::string& category, LedgerMode mode) {
 
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
     c.categoryCount = readCategoryCount(c.settingsPath);
-    for (int32_t k = 1; k <= c.categoryCount; ++k) {
-        std::string t = readCategory(c.settingsPath, k);
+    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
         filter.append(t);
         box.append(std::move(t));
     }
@@ -37,8 +56,7 @@ void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) 
     choices.clear();
     c.categoryCount = readCategoryCount(c.settingsPath);
     if (c.categoryCount < 1) return;
-    for (int32_t k = 1; k <= c.categoryCount; ++k) {
-        std::string t = readCategory(c.settingsPath, k);
+    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
         if (offeredInMode(t, mode)) choices.append(std::move(t));
     }
     choices.select(0);
@@ -59,11 +77,12 @@ RemoveResult removeCategory(Categories& c, TextList& box, const std::string& box
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.
     int32_t n = readCategoryCount(c.settingsPath);
-    std::vector<std::string> texts;  // texts[k - 1] is category k
+    const std::vector<std::string> texts = readCategories(c.settingsPath, n);  // [k - 1]: k
+    // A count beyond what the file can hold is brought down to it by the rewrite.
+    if (n > 0) n = static_cast<int32_t>(texts.size());
     int32_t found = 0;
-    for (int32_t k = 1; k <= n; ++k) {
-        texts.push_back(readCategory(c.settingsPath, k));
-        if (found == 0 && texts.back() == boxText) found = k;
+    for (int32_t k = 1; k <= n && found == 0; ++k) {
+        if (texts[static_cast<size_t>(k - 1)] == boxText) found = k;
     }
     if (found == 0) return RemoveResult::NotFound;
 

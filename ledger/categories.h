@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ledger/ledger_mode.h"
 #include "ledger/text_list.h"
@@ -42,6 +43,12 @@ int32_t readCategoryCount(const std::string& settingsPath);
 
 // The text of category k (section "类", key integerText(k)); empty when missing.
 std::string readCategory(const std::string& settingsPath, int32_t k);
+
+// Categories 1 to `count` (section "类", key integerText(k)), a missing key as the empty text,
+// read in one pass of the file; none when `count` is 0 or less. Every category needs a key line
+// of at least three bytes ("k=" and a line end), so a count beyond a third of the file's bytes (a
+// count edited by hand to a billion) is cut there: a file cannot hold more.
+std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count);
 
 // The word that decides which categories a mode offers: "收入" for income, "开支" for expense.
 std::string modeCategoryWord(LedgerMode mode);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ledger/settings_file.h"
+#include "ledger/value_texts.h"
 
 namespace ledger {
 namespace {
@@ -125,6 +126,37 @@ TEST_F(CategoriesTest, CountsThatDoNotMatchTheKeys) {
         EXPECT_EQ(c_.categoryCount, k.read) << k.count;
         EXPECT_EQ(items(filter), k.listed) << k.count;
         EXPECT_EQ(items(box), k.listed) << k.count;
+    }
+}
+
+TEST_F(CategoriesTest, AHugeCountReadsNoMoreThanTheFileCanHold) {
+    // A count edited by hand: every list and every refresh would otherwise loop that often.
+    for (const std::string count : {"1000000000", "2147483647"}) {
+        const std::string list =
+            kList + "1=" + kWage + "\r\n2=" + kOther + "\r\n3=" + kTransfer + "\r\n";
+        put(kCount + "1=" + count + "\r\n" + list);
+        const size_t fileBytes = file().size();
+
+        TextList filter;
+        TextList box;
+        loadCategoryLists(c_, filter, box);
+        EXPECT_EQ(c_.categoryCount, parseInteger(count));
+        ASSERT_GE(box.size(), 3) << count;
+        EXPECT_LE(static_cast<size_t>(box.size()), fileBytes / 3) << count;
+        EXPECT_EQ(std::vector<std::string>(box.items().begin(), box.items().begin() + 3),
+                  (std::vector<std::string>{kWage, kOther, kTransfer}));
+        for (int i = 3; i < box.size(); ++i) EXPECT_EQ(box.at(i), "") << i;
+        EXPECT_EQ(items(filter), items(box));
+
+        TextList choices;
+        loadModeCategoryChoices(c_, LedgerMode::Income, choices);
+        EXPECT_EQ(items(choices), (std::vector<std::string>{kWage, kTransfer})) << count;
+
+        // Removing brings the count down to what the file holds.
+        EXPECT_EQ(removeCategory(c_, box, kOther), RemoveResult::Removed);
+        EXPECT_EQ(readCategory(c_.settingsPath, 1), kWage);
+        EXPECT_EQ(readCategory(c_.settingsPath, 2), kTransfer);
+        EXPECT_LT(readCategoryCount(c_.settingsPath), static_cast<int32_t>(fileBytes / 3));
     }
 }
 
