@@ -862,6 +862,9 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     if (code != kOk) return done(code);
     int32_t count = 0, next = 0;
     code = s.readCountAndSerial(count, next);
+    // The header must still name a serial after this one and count this record: a serial or
+    // count past INT32_MAX would be written as a negative number, which no open accepts.
+    if (code == kOk && (next == INT32_MAX || count == INT32_MAX)) code = kUnknown;
     if (code != kOk) {
         s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
         return done(code);
