@@ -371,6 +371,8 @@ struct RecordStore::Impl {
 
     bool isOpen() const { return file != nullptr; }
     int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
+    // Records per chunk of a walk; callers take no more than the file counts, so that a file of
+    // few but long records (a record length of 2 GB is valid) needs no buffer beyond them.
     int32_t chunkRecords() const {
         return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
     }
@@ -541,7 +543,7 @@ int32_t RecordStore::Impl::checkAndReconcile() {
 // copy of a serial is always whole while a lower one may be torn.
 int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
-    const int32_t per = chunkRecords();
+    const int32_t per = std::min(chunkRecords(), count);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * recordLength);
     for (int32_t first = 0; first < count; first += per) {
         int32_t n = std::min(per, count - first);
@@ -601,7 +603,7 @@ int32_t RecordStore::Impl::purgeLocked() {
     int32_t count = 0, next = 0;
     int32_t code = readCountAndSerial(count, next);
     if (code != kOk) return code;
-    const int32_t per = chunkRecords();
+    const int32_t per = std::min(chunkRecords(), count);
     const size_t len = static_cast<size_t>(recordLength);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * len);
     int64_t readPos = dataStart, writePos = dataStart;
@@ -1001,7 +1003,7 @@ bool RecordStore::readRecords(std::span<const int> fields,
         whole.release();
         return done(code);
     }
-    const int32_t per = s.chunkRecords();
+    const int32_t per = std::min(s.chunkRecords(), count);
     const size_t len = static_cast<size_t>(s.recordLength);
     std::vector<unsigned char> buf;
     try {
