@@ -66,7 +66,9 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The count is the one last read plus the categories added since; it is not read again.
     // The category is written before the count, so a file that did not exist gets its "类"
     // section first.
-    ++c.categoryCount;
+    // A count of INT32_MAX (edited by hand) wraps around as the ledger's 32-bit numbers do,
+    // the way parseInteger reads it back, instead of overflowing.
+    c.categoryCount = static_cast<int32_t>(static_cast<uint32_t>(c.categoryCount) + 1u);
     std::string n = integerText(c.categoryCount);
     writeProfileString(c.settingsPath, std::string(kCategorySection), n, boxText);
     writeProfileString(c.settingsPath, std::string(kCountSection), std::string(kCountKey), n);

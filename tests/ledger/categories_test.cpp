@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -221,6 +222,17 @@ TEST_F(CategoriesTest, AddUsesTheCountInMemory) {
     EXPECT_EQ(c_.categoryCount, -4);
     EXPECT_EQ(file(), kCount + "1=-4\r\n" + kList + "1=" + kWage + "\r\n-4=" + kFood + "\r\n");
     EXPECT_EQ(items(box), std::vector<std::string>{kFood});
+}
+
+TEST_F(CategoriesTest, AddAtTheLargestCountWrapsAroundLikeTheCountsReading) {
+    put(kCount + "1=2147483647\r\n" + kList + "1=" + kWage + "\r\n");
+    TextList filter;
+    TextList box;
+    loadCategoryLists(c_, filter, box);
+    addCategory(c_, box, kFood);
+    EXPECT_EQ(c_.categoryCount, INT32_MIN);
+    EXPECT_EQ(readCategoryCount(c_.settingsPath), INT32_MIN);
+    EXPECT_EQ(readCategory(c_.settingsPath, INT32_MIN), kFood);
 }
 
 TEST_F(CategoriesTest, FailedAddStillChangesMemoryUntilTheNextRead) {
