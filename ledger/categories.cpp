@@ -18,21 +18,49 @@ std::string readCategory(const std::string& settingsPath, int32_t k) {
     return readProfileString(settingsPath, std::string(kCategorySection), integerText(k));
 }
 
-std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count) {
+namespace {
+
+// A held category: its number and its text.
+struct Held {
+    int32_t k;
+    std::string text;
+};
+
+// Categories 1 to `count` as the lists show them, read in one pass of the file. Each needs a key
+// line of at least three bytes ("k=" and a line end), so only the first third of the file's
+// bytes' worth of numbers is walked one by one, a missing key giving an empty category; beyond
+// that (a count edited by hand to a billion) only the keys the file holds are taken, in number
+// order. A count the file can hold is thus read exactly as number by number.
+std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count) {
     if (count < 1) return {};
     ProfileSection section = readProfileSection(settingsPath, std::string(kCategorySection));
-    // The shortest key line: a one-digit key, "=", and a line end.
     constexpr size_t kShortestKeyLine = 3;
-    const size_t limit = std::min(static_cast<size_t>(count), section.fileBytes / kShortestKeyLine);
+    const int32_t walked = static_cast<int32_t>(
+        std::min(static_cast<size_t>(count), section.fileBytes / kShortestKeyLine));
     // Keys are digits, which have no case: an exact name is the one readProfileString matches.
     std::unordered_map<std::string, std::string> byKey;
-    for (auto& [key, value] : section.entries) byKey.try_emplace(key, std::move(value));
-    std::vector<std::string> texts;
-    texts.reserve(limit);
-    for (size_t k = 1; k <= limit; ++k) {
-        auto it = byKey.find(integerText(static_cast<int64_t>(k)));
-        texts.push_back(it == byKey.end() ? std::string() : it->second);
+    std::vector<int32_t> beyond;
+    for (auto& [key, value] : section.entries) {
+        const int32_t k = parseInteger(key);
+        if (!byKey.try_emplace(key, std::move(value)).second) continue;
+        if (k > walked && k <= count && integerText(k) == key) beyond.push_back(k);
     }
+    std::sort(beyond.begin(), beyond.end());
+    std::vector<Held> held;
+    held.reserve(static_cast<size_t>(walked) + beyond.size());
+    for (int32_t k = 1; k <= walked; ++k) {
+        auto it = byKey.find(integerText(k));
+        held.push_back({k, it == byKey.end() ? std::string() : it->second});
+    }
+    for (int32_t k : beyond) held.push_back({k, byKey[integerText(k)]});
+    return held;
+}
+
+}  // namespace
+
+std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count) {
+    std::vector<std::string> texts;
+    for (Held& h : heldCategories(settingsPath, count)) texts.push_back(std::move(h.text));
     return texts;
 }
 
@@ -78,24 +106,24 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.
-    int32_t n = readCategoryCount(c.settingsPath);
-    const std::vector<std::string> texts = readCategories(c.settingsPath, n);  // [k - 1]: k
-    // A count beyond what the file can hold is brought down to it by the rewrite.
-    if (n > 0) n = static_cast<int32_t>(texts.size());
-    int32_t found = 0;
-    for (int32_t k = 1; k <= n && found == 0; ++k) {
-        if (texts[static_cast<size_t>(k - 1)] == boxText) found = k;
-    }
-    if (found == 0) return RemoveResult::NotFound;
+    const std::vector<Held> held =
+        heldCategories(c.settingsPath, readCategoryCount(c.settingsPath));
+    size_t found = 0;
+    while (found < held.size() && held[found].text != boxText) ++found;
+    if (found == held.size()) return RemoveResult::NotFound;
 
-    // Later categories move down one number, so keys 1 to n - 1 stay contiguous; the last key
-    // goes, and the count follows, all in one rewrite of the file.
+    // Later categories move down one number, so keys 1 to n - 1 stay contiguous; the keys no
+    // longer used go, and the count follows, all in one rewrite of the file. (A count beyond what
+    // the file holds is brought down to the categories it holds.)
+    const int32_t n = static_cast<int32_t>(held.size());
     const std::string section(kCategorySection);
     std::vector<ProfileChange> changes;
-    for (int32_t k = found; k < n; ++k) {
-        changes.push_back({section, integerText(k), texts[static_cast<size_t>(k)]});
+    for (int32_t k = static_cast<int32_t>(found) + 1; k < n; ++k) {
+        changes.push_back({section, integerText(k), held[static_cast<size_t>(k)].text});
     }
-    changes.push_back({section, integerText(n), std::nullopt});
+    for (const Held& h : held) {
+        if (h.k >= n) changes.push_back({section, integerText(h.k), std::nullopt});
+    }
     changes.push_back({std::string(kCountSection), std::string(kCountKey), integerText(n - 1)});
     if (!writeProfileStrings(c.settingsPath, changes)) return RemoveResult::WriteFailed;
 

@@ -132,9 +132,12 @@ TEST_F(CategoriesTest, CountsThatDoNotMatchTheKeys) {
 
 TEST_F(CategoriesTest, AHugeCountReadsNoMoreThanTheFileCanHold) {
     // A count edited by hand: every list and every refresh would otherwise loop that often.
+    // Numbers are walked one by one only as far as the file could hold categories; a category
+    // held under a larger number is still listed, after them.
+    const std::string kBonus = "\xbd\xb1\xbd\xf0\xca\xd5\xc8\xeb";  // 奖金收入
     for (const std::string count : {"1000000000", "2147483647"}) {
-        const std::string list =
-            kList + "1=" + kWage + "\r\n2=" + kOther + "\r\n3=" + kTransfer + "\r\n";
+        const std::string list = kList + "1=" + kWage + "\r\n2=" + kOther + "\r\n3=" + kTransfer +
+                                 "\r\n500000000=" + kBonus + "\r\n";
         put(kCount + "1=" + count + "\r\n" + list);
         const size_t fileBytes = file().size();
 
@@ -142,22 +145,29 @@ TEST_F(CategoriesTest, AHugeCountReadsNoMoreThanTheFileCanHold) {
         TextList box;
         loadCategoryLists(c_, filter, box);
         EXPECT_EQ(c_.categoryCount, parseInteger(count));
-        ASSERT_GE(box.size(), 3) << count;
-        EXPECT_LE(static_cast<size_t>(box.size()), fileBytes / 3) << count;
+        ASSERT_GE(box.size(), 4) << count;
+        EXPECT_LE(static_cast<size_t>(box.size()), fileBytes / 3 + 1) << count;
         EXPECT_EQ(std::vector<std::string>(box.items().begin(), box.items().begin() + 3),
                   (std::vector<std::string>{kWage, kOther, kTransfer}));
-        for (int i = 3; i < box.size(); ++i) EXPECT_EQ(box.at(i), "") << i;
+        for (int i = 3; i + 1 < box.size(); ++i) EXPECT_EQ(box.at(i), "") << i;
+        EXPECT_EQ(box.at(box.size() - 1), kBonus);
         EXPECT_EQ(items(filter), items(box));
 
         TextList choices;
         loadModeCategoryChoices(c_, LedgerMode::Income, choices);
-        EXPECT_EQ(items(choices), (std::vector<std::string>{kWage, kTransfer})) << count;
+        EXPECT_EQ(items(choices), (std::vector<std::string>{kWage, kTransfer, kBonus})) << count;
 
-        // Removing brings the count down to what the file holds.
+        // Removing renumbers what the file holds and brings the count down to it.
         EXPECT_EQ(removeCategory(c_, box, kOther), RemoveResult::Removed);
+        const int32_t n = readCategoryCount(c_.settingsPath);
+        EXPECT_LE(n, static_cast<int32_t>(fileBytes / 3));
         EXPECT_EQ(readCategory(c_.settingsPath, 1), kWage);
         EXPECT_EQ(readCategory(c_.settingsPath, 2), kTransfer);
-        EXPECT_LT(readCategoryCount(c_.settingsPath), static_cast<int32_t>(fileBytes / 3));
+        EXPECT_EQ(readCategory(c_.settingsPath, n), kBonus);
+        EXPECT_EQ(readCategory(c_.settingsPath, 500000000), "");
+        TextList again;
+        loadModeCategoryChoices(c_, LedgerMode::Income, again);
+        EXPECT_EQ(items(again), (std::vector<std::string>{kWage, kTransfer, kBonus})) << count;
     }
 }
 
