@@ -48,9 +48,9 @@ std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count)
     std::sort(beyond.begin(), beyond.end());
     std::vector<Held> held;
     held.reserve(static_cast<size_t>(walked) + beyond.size());
-    for (int32_t k = 1; k <= walked; ++k) {
+    for (int64_t k = 1; k <= walked; ++k) {  // 64 bits: walked may be INT32_MAX
         auto it = byKey.find(integerText(k));
-        held.push_back({k, it == byKey.end() ? std::string() : it->second});
+        held.push_back({static_cast<int32_t>(k), it == byKey.end() ? std::string() : it->second});
     }
     for (int32_t k : beyond) held.push_back({k, byKey[integerText(k)]});
     return held;
