@@ -389,6 +389,8 @@ struct RecordStore::Impl {
         return int64_t{f.offset} + f.width <= int64_t{recordLength} + overhang;
     }
     int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
+    // Records per chunk of a walk; callers take no more than the file counts, so that a file of
+    // few but long records (a record length of 2 GB is valid) needs no buffer beyond them.
     int32_t chunkRecords() const {
         return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
     }
@@ -914,6 +916,9 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     if (code != kOk) return done(code);
     int32_t count = 0, next = 0;
     code = s.readCountAndSerial(count, next);
+    // The header must still name a serial after this one and count this record: a serial or
+    // count past INT32_MAX would be written as a negative number, which no open accepts.
+    if (code == kOk && (next == INT32_MAX || count == INT32_MAX)) code = kUnknown;
     if (code != kOk) {
         s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
         return done(code);

@@ -107,7 +107,7 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
 }
 
 // A count far beyond any category list must not keep startup or a refresh busy for ever: only
-// the first kMaxListedCategories are read.
+// numbers are walked only as far as the file could hold keys, beyond that only the keys it has.
 TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
     write(std::string("[\xd7\xdc]\r\n1=2147483647\r\n[\xc0\xe0]\r\n1=") + kWages + "\r\n");
     pid_t pid = ::fork();
@@ -118,7 +118,7 @@ TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
         Categories c{path, 0};
         TextList choices;
         loadModeCategoryChoices(c, LedgerMode::Income, choices);
-        bool ok = count == INT32_MAX && listed.size() == size_t{kMaxListedCategories} &&
+        bool ok = count == INT32_MAX && listed.size() < 64 &&
                   listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
                   removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
         ::_exit(ok ? 0 : 1);
