@@ -11,7 +11,7 @@ deps:
 	@scripts/deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DTAMVELO_BUILD_UI=ON -DTAMVELO_BUILD_BENCH=ON -DTAMVELO_SANITIZE=OFF $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)

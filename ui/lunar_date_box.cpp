@@ -2,22 +2,63 @@
 
 #include <QCalendarWidget>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
 
 #include "ui/lunar_calendar.h"
 
 namespace ui {
+namespace {
+
+// The drop-down month calendar: each day shows its lunar day name under the day of the month,
+// and the lunar month's name on its first day.
+class LunarMonthCalendar : public QCalendarWidget {
+  public:
+    using QCalendarWidget::QCalendarWidget;
+
+  protected:
+    void paintCell(QPainter* painter, const QRect& rect, QDate date) const override {
+        LunarDay l = lunarDayOf(date);
+        if (l.year == 0) return QCalendarWidget::paintCell(painter, rect, date);
+        painter->save();
+        bool selected = date == selectedDate();
+        bool inMonth = date.month() == monthShown();
+        painter->fillRect(rect.adjusted(1, 1, -1, -1),
+                          selected ? palette().highlight() : palette().base());
+        QColor text = selected   ? palette().highlightedText().color()
+                      : !inMonth ? palette().color(QPalette::Disabled, QPalette::Text)
+                                 : palette().text().color();
+        QFont big = font();
+        big.setPixelSize(qMax(11, rect.height() / 2 - 2));
+        painter->setFont(big);
+        painter->setPen(text);
+        QRect upper(rect.left(), rect.top() + 1, rect.width(), rect.height() / 2 + 1);
+        painter->drawText(upper, Qt::AlignHCenter | Qt::AlignBottom, QString::number(date.day()));
+        QFont small = font();
+        small.setPixelSize(qMax(9, rect.height() / 3 - 1));
+        painter->setFont(small);
+        if (!selected && inMonth && l.day == 1) painter->setPen(QColor(200, 30, 30));
+        QRect lower(rect.left(), rect.top() + rect.height() / 2 + 1, rect.width(),
+                    rect.height() / 2 - 1);
+        painter->drawText(lower, Qt::AlignHCenter | Qt::AlignTop,
+                          l.day == 1 ? monthName(l.month, l.leap) : dayName(l.day));
+        painter->restore();
+    }
+};
+
+}  // namespace
 
 LunarDateBox::LunarDateBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     addItem(QString());
-    calendar_ = new QCalendarWidget(this);
+    calendar_ = new LunarMonthCalendar(this);
     calendar_->setWindowFlags(Qt::Popup);
     calendar_->setMinimumDate(kFirstLunarDay);
     calendar_->setMaximumDate(kLastLunarDay);
     calendar_->setLocale(QLocale(QLocale::Chinese, QLocale::China));
     calendar_->setGridVisible(true);
+    calendar_->setMinimumSize(300, 230);
     calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar_->setAccessibleName(QStringLiteral("选择日期"));
     calendar_->hide();

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -94,6 +95,9 @@ QComboBox* makeCombo(QWidget* parent, const char* name, bool editable, QRect pla
         c->setInsertPolicy(QComboBox::NoInsert);
         c->setCompleter(nullptr);  // the typed text stays as typed
     }
+    // A placeholder keeps the box from choosing the first item by itself when items arrive;
+    // an editable box never shows it.
+    c->setPlaceholderText(QStringLiteral(" "));
     c->setGeometry(place);
     c->setMaxVisibleItems(12);
     return c;
@@ -129,6 +133,22 @@ QTableView* makeList(QWidget* parent, const char* name, QAbstractItemModel* mode
                p.color(QPalette::Active, QPalette::HighlightedText));
     v->setPalette(p);
     return v;
+}
+
+// The date boxes use the window's font with half a pixel less between the glyphs, so that the
+// longest text of their range ("丁酉年(鸡)闰八月十七 1957-10-10") fits the narrowest box, 199
+// pixels, uncut.
+LunarDateBox* makeDateBox(QWidget* parent, const char* name, const QString& accessible, QRect place,
+                          const QFont& windowFont) {
+    auto* b = new LunarDateBox(parent);
+    b->setObjectName(QString::fromUtf8(name));
+    b->setGeometry(place);
+    b->setAccessibleName(accessible);
+    QFont f = windowFont;
+    f.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    b->setFont(f);
+    b->setDate({2010, 2, 19});
+    return b;
 }
 
 QMessageBox::Icon boxIcon(int code) {
@@ -223,8 +243,12 @@ MainWindow::MainWindow(const QString& runDirectory, WindowHooks hooks, QWidget* 
 }
 
 MainWindow::~MainWindow() {
-    // onWindowDestroyed: the models let go of the ledger's lists before the lists go.
+    // onWindowDestroyed. The controls and their models go first, while the ledger's lists they
+    // observe still exist.
     dayPage_->setObserver(nullptr);
+    QList<QPointer<QObject>> kids;
+    for (QObject* c : children()) kids.append(c);
+    for (const QPointer<QObject>& c : kids) delete c.data();
     store_.close(QFile::encodeName(ledgerPath_).toStdString());
 }
 
@@ -241,8 +265,9 @@ void MainWindow::buildToolbar() {
     group->setExclusive(true);
     auto radio = [&](int picture, const QString& caption) {
         QAction* a = toolbar_->addAction(picture >= 0 ? toolbarPicture(picture) : QIcon(), caption);
+        // The icon text is set apart so the caption keeps its spaces ("  收入  ").
+        a->setIconText(caption);
         a->setCheckable(true);
-        a->setToolTip(QString());
         group->addAction(a);
         return a;
     };
@@ -255,13 +280,13 @@ void MainWindow::buildToolbar() {
     radio(4, QStringLiteral("设置"));  // 5 monitor with a person
     toolbar_->addSeparator();          // 6
     QAction* quit = toolbar_->addAction(toolbarPicture(0), QStringLiteral("退出"));  // 7 bust
-    quit->setToolTip(QString());
     const QList<QAction*> actions = toolbar_->actions();
     for (int i = 0; i < actions.size(); ++i) {
         QWidget* w = toolbar_->widgetForAction(actions[i]);
         if (!w) continue;
         w->setObjectName(QStringLiteral("工具条1_%1").arg(i));
         w->setAccessibleName(actions[i]->text().trimmed());
+        w->installEventFilter(this);  // no button shows a tooltip
         if (i == 4) w->setMinimumWidth(36);
         w->setMinimumHeight(kToolbarHeight - 4);
     }
@@ -271,11 +296,7 @@ void MainWindow::buildToolbar() {
 
 void MainWindow::buildDayPage(QWidget* page) {
     makeLabel(page, "标签1", QStringLiteral("日期"), {7, 8, 32, 24});
-    dayBox_ = new LunarDateBox(page);
-    dayBox_->setObjectName(QStringLiteral("农历日期框1"));
-    dayBox_->setGeometry(39, 8, 288, 24);
-    dayBox_->setAccessibleName(QStringLiteral("日期"));
-    dayBox_->setDate({2010, 2, 19});
+    dayBox_ = makeDateBox(page, "农历日期框1", QStringLiteral("日期"), {39, 8, 288, 24}, font());
 
     auto* prev = makeButton(page, "按钮_前", QStringLiteral("< 前一天"), {359, 8, 56, 24});
     auto* today = makeButton(page, "按钮_今", QStringLiteral("> 今天 <"), {448, 8, 56, 24});
@@ -367,17 +388,11 @@ void MainWindow::buildDayPage(QWidget* page) {
 
 void MainWindow::buildQueryPage(QWidget* page) {
     makeLabel(page, "标签6", QStringLiteral("起始时间"), {7, 8, 48, 24});
-    startBox_ = new LunarDateBox(page);
-    startBox_->setObjectName(QStringLiteral("农历日期框2"));
-    startBox_->setGeometry(55, 8, 200, 24);
-    startBox_->setAccessibleName(QStringLiteral("起始时间"));
-    startBox_->setDate({2010, 2, 19});
+    startBox_ =
+        makeDateBox(page, "农历日期框2", QStringLiteral("起始时间"), {55, 8, 200, 24}, font());
     makeLabel(page, "标签7", QStringLiteral("终止时间"), {264, 10, 47, 24});
-    endBox_ = new LunarDateBox(page);
-    endBox_->setObjectName(QStringLiteral("农历日期框3"));
-    endBox_->setGeometry(312, 10, 199, 24);
-    endBox_->setAccessibleName(QStringLiteral("终止时间"));
-    endBox_->setDate({2010, 2, 19});
+    endBox_ =
+        makeDateBox(page, "农历日期框3", QStringLiteral("终止时间"), {312, 10, 199, 24}, font());
     makeLabel(page, "标签8", QStringLiteral("类别"), {536, 8, 24, 24});
     filterBox_ = makeCombo(page, "组合框3", false, {568, 8, 143, 24});
     filterBox_->setFont(pixelFont(QString(), 16));
@@ -465,6 +480,9 @@ void MainWindow::bindLedger() {
         });
     }
 
+    connect(categoryBox_, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        if (!syncing_) categoryBoxText_ = t;
+    });
     connect(itemInput_, &QComboBox::editTextChanged, this, [this](const QString& t) {
         if (!syncing_) dayPage_->entryInputs().item = toGbk(t);
     });
@@ -493,9 +511,8 @@ void MainWindow::bindLedger() {
 void MainWindow::syncChoice(QComboBox* box, TextListModel* model) {
     bool was = syncing_;
     syncing_ = true;
-    QString typed = box->isEditable() ? box->currentText() : QString();
     box->setCurrentIndex(model->list().selected());
-    if (box->isEditable()) box->setEditText(typed);
+    if (box == categoryBox_) box->setEditText(categoryBoxText_);
     syncing_ = was;
 }
 
@@ -591,6 +608,7 @@ void MainWindow::removeCategoryClicked() {
     }
     switch (ledger::removeCategory(categories_, categoryBoxList_, toGbk(name))) {
         case ledger::RemoveResult::Removed:
+            categoryBoxText_.clear();
             categoryBox_->setEditText(QString());
             break;
         case ledger::RemoveResult::NotFound:
@@ -651,6 +669,7 @@ void MainWindow::onNoteKey(int key) {
 
 // Enter (with any modifier) and Ctrl+Tab reach the key handlers; a plain Tab is the window's.
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::ToolTip && watched->parent() == toolbar_) return true;
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         int code = 0;

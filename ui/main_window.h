@@ -149,6 +149,8 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     // The ledger's status part 4 as last shown; the window's own texts there (ready, query,
     // settings) reset it, so the ledger's next text is shown even when it is the same.
     std::string shownLedgerPart4_;
+    // What the user typed into the category box; kept when its items change.
+    QString categoryBoxText_;
     bool syncing_ = false;
     bool dragging_ = false;
     QPoint dragOffset_;
