@@ -27,6 +27,7 @@ const std::string kCount(kCountSection);
 const std::string kClass(kCategorySection);
 constexpr char kWages[] = "\xb9\xa4\xd7\xca\xca\xd5\xc8\xeb";  // 工资收入
 constexpr char kGe[] = "\xb8\xf6";                             // 个
+constexpr char kNulFile[] = "[\xd7\xdc]\0\n1=2\n[\xc0\xe0]\n1=a\0b\n";
 
 class BadSettings : public ::testing::Test {
   protected:
@@ -72,7 +73,7 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     } cases[] = {
         {"binary garbage", garbage, 0, {}},
         {"NUL bytes around the keys",
-         std::string("[\xd7\xdc]\0\n1=2\n[\xc0\xe0]\n1=a\0b\n", 24),
+         std::string(kNulFile, sizeof kNulFile - 1),
          2,
          {std::string("a\0b", 3), ""}},
         {"a 10 MB category line",
