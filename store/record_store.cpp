@@ -832,9 +832,10 @@ StoreValue RecordStore::readField(int p) {
     IoResult r;
     bool measured = false;
     if (f.width > static_cast<int32_t>(sizeof small)) {
-        // A wide text field is measured against the file before its buffer is taken, so that a
-        // descriptor claiming a huge width costs no memory when the file cannot hold it.
-        IoResult size = s.file->size();
+        // A text field wider than a chunk is measured against the file before its buffer is
+        // taken, so that a descriptor claiming a huge width costs no memory when the file cannot
+        // hold it; the ledger's own fields never pay for the measuring.
+        IoResult size = f.width > fmt::kChunkBytes ? s.file->size() : IoResult{INT64_MAX};
         if (!size.ok() || rec + f.offset + f.width > size.bytes) {
             r = size.ok() ? IoResult{std::max<int64_t>(0, size.bytes - rec - f.offset)} : size;
             measured = true;
