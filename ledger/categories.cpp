@@ -1,6 +1,7 @@
 #include "ledger/categories.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "ledger/settings_file.h"
@@ -17,6 +18,52 @@ std::string readCategory(const std::string& settingsPath, int32_t k) {
     return readProfileString(settingsPath, std::string(kCategorySection), integerText(k));
 }
 
+namespace {
+
+// A held category: its number and its text.
+struct Held {
+    int32_t k;
+    std::string text;
+};
+
+// Categories 1 to `count` as the lists show them, read in one pass of the file. Each needs a key
+// line of at least three bytes ("k=" and a line end), so only the first third of the file's
+// bytes' worth of numbers is walked one by one, a missing key giving an empty category; beyond
+// that (a count edited by hand to a billion) only the keys the file holds are taken, in number
+// order. A count the file can hold is thus read exactly as number by number.
+std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count) {
+    if (count < 1) return {};
+    ProfileSection section = readProfileSection(settingsPath, std::string(kCategorySection));
+    constexpr size_t kShortestKeyLine = 3;
+    const int32_t walked = static_cast<int32_t>(
+        std::min(static_cast<size_t>(count), section.fileBytes / kShortestKeyLine));
+    // Keys are digits, which have no case: an exact name is the one readProfileString matches.
+    std::unordered_map<std::string, std::string> byKey;
+    std::vector<int32_t> beyond;
+    for (auto& [key, value] : section.entries) {
+        const int32_t k = parseInteger(key);
+        if (!byKey.try_emplace(key, std::move(value)).second) continue;
+        if (k > walked && k <= count && integerText(k) == key) beyond.push_back(k);
+    }
+    std::sort(beyond.begin(), beyond.end());
+    std::vector<Held> held;
+    held.reserve(static_cast<size_t>(walked) + beyond.size());
+    for (int64_t k = 1; k <= walked; ++k) {  // 64 bits: walked may be INT32_MAX
+        auto it = byKey.find(integerText(k));
+        held.push_back({static_cast<int32_t>(k), it == byKey.end() ? std::string() : it->second});
+    }
+    for (int32_t k : beyond) held.push_back({k, byKey[integerText(k)]});
+    return held;
+}
+
+}  // namespace
+
+std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count) {
+    std::vector<std::string> texts;
+    for (Held& h : heldCategories(settingsPath, count)) texts.push_back(std::move(h.text));
+    return texts;
+}
+
 std::string modeCategoryWord(LedgerMode mode) {
     return std::string(isIncome(mode) ? kIncomeWord : kExpenseWord);
 }
@@ -27,8 +74,7 @@ bool offeredInMode(const std::string& category, LedgerMode mode) {
 
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
     c.categoryCount = readCategoryCount(c.settingsPath);
-    for (int32_t k = 1; k <= std::min(c.categoryCount, kMaxListedCategories); ++k) {
-        std::string t = readCategory(c.settingsPath, k);
+    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
         filter.append(t);
         box.append(std::move(t));
     }
@@ -38,8 +84,7 @@ void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) 
     choices.clear();
     c.categoryCount = readCategoryCount(c.settingsPath);
     if (c.categoryCount < 1) return;
-    for (int32_t k = 1; k <= std::min(c.categoryCount, kMaxListedCategories); ++k) {
-        std::string t = readCategory(c.settingsPath, k);
+    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
         if (offeredInMode(t, mode)) choices.append(std::move(t));
     }
     choices.select(0);
@@ -49,6 +94,8 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The count is the one last read plus the categories added since; it is not read again.
     // The category is written before the count, so a file that did not exist gets its "类"
     // section first.
+    // A count of INT32_MAX (edited by hand) wraps around as the ledger's 32-bit numbers do,
+    // the way parseInteger reads it back, instead of overflowing.
     c.categoryCount = static_cast<int32_t>(static_cast<uint32_t>(c.categoryCount) + 1u);
     std::string n = integerText(c.categoryCount);
     writeProfileString(c.settingsPath, std::string(kCategorySection), n, boxText);
@@ -59,24 +106,24 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.
-    int32_t n = readCategoryCount(c.settingsPath);
-    if (n > kMaxListedCategories) return RemoveResult::NotFound;
-    std::vector<std::string> texts;  // texts[k - 1] is category k
-    int32_t found = 0;
-    for (int32_t k = 1; k <= n; ++k) {
-        texts.push_back(readCategory(c.settingsPath, k));
-        if (found == 0 && texts.back() == boxText) found = k;
-    }
-    if (found == 0) return RemoveResult::NotFound;
+    const std::vector<Held> held =
+        heldCategories(c.settingsPath, readCategoryCount(c.settingsPath));
+    size_t found = 0;
+    while (found < held.size() && held[found].text != boxText) ++found;
+    if (found == held.size()) return RemoveResult::NotFound;
 
-    // Later categories move down one number, so keys 1 to n - 1 stay contiguous; the last key
-    // goes, and the count follows, all in one rewrite of the file.
+    // Later categories move down one number, so keys 1 to n - 1 stay contiguous; the keys no
+    // longer used go, and the count follows, all in one rewrite of the file. (A count beyond what
+    // the file holds is brought down to the categories it holds.)
+    const int32_t n = static_cast<int32_t>(held.size());
     const std::string section(kCategorySection);
     std::vector<ProfileChange> changes;
-    for (int32_t k = found; k < n; ++k) {
-        changes.push_back({section, integerText(k), texts[static_cast<size_t>(k)]});
+    for (int32_t k = static_cast<int32_t>(found) + 1; k < n; ++k) {
+        changes.push_back({section, integerText(k), held[static_cast<size_t>(k)].text});
     }
-    changes.push_back({section, integerText(n), std::nullopt});
+    for (const Held& h : held) {
+        if (h.k >= n) changes.push_back({section, integerText(h.k), std::nullopt});
+    }
     changes.push_back({std::string(kCountSection), std::string(kCountKey), integerText(n - 1)});
     if (!writeProfileStrings(c.settingsPath, changes)) return RemoveResult::WriteFailed;
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ledger/ledger_mode.h"
 #include "ledger/text_list.h"
@@ -30,11 +31,6 @@ inline constexpr std::array<std::string_view, 4> kFixedFilterItems = {
 };
 inline constexpr std::string_view kAllCategories = kFixedFilterItems[0];
 
-// The most categories a load lists. The count comes from a file anyone can edit, and each
-// category is one more read of the file: a count of two billion would keep startup and every
-// refresh busy for ever. Far more than a hand-typed list holds.
-inline constexpr int32_t kMaxListedCategories = 1000;
-
 // The process-wide category state: where the settings file is and the count last read from it
 // (by loadCategoryLists or a day view refresh) plus the categories added since.
 struct Categories {
@@ -48,15 +44,23 @@ int32_t readCategoryCount(const std::string& settingsPath);
 // The text of category k (section "类", key integerText(k)); empty when missing.
 std::string readCategory(const std::string& settingsPath, int32_t k);
 
+// Categories 1 to `count` (section "类", key integerText(k)), a missing key as the empty text,
+// read in one pass of the file; none when `count` is 0 or less. Every category needs a key line
+// of at least three bytes ("k=" and a line end), so numbers are walked one by one only up to a
+// third of the file's bytes; past that (a count edited by hand to a billion) only the categories
+// the file holds are listed, in number order. A count the file can hold reads as number by number.
+std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count);
+
 // The word that decides which categories a mode offers: "收入" for income, "开支" for expense.
 std::string modeCategoryWord(LedgerMode mode);
 
 // Whether `category` is offered in `mode`: the mode's word occurs anywhere in it.
 bool offeredInMode(const std::string& category, LedgerMode mode);
 
-// Startup's fill: reads categoryCount from the file, then appends categories 1 to count (at most
-// kMaxListedCategories), all of them in file order, to the filter (after its fixed items, which
-// the caller has put there) and to the category box. A count of 0 or less changes neither list.
+// Startup's fill: reads categoryCount from the file, then appends categories 1 to count (as
+// readCategories reads them), all of them in file order, to the filter (after its fixed items,
+// which the caller has put there) and to the category box. A count of 0 or less changes neither
+// list.
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box);
 
 // The day view's rebuild of the entry category choices: empties `choices`, reads categoryCount
@@ -72,11 +76,11 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText);
 
 enum class RemoveResult { Removed, NotFound, WriteFailed };
 
-// The settings page's remove (of a list of at most kMaxListedCategories): takes the count from
-// the file, removes the first category whose
-// text equals `boxText`, moves the later ones down one number and lowers the count, in one
-// atomic rewrite; then sets categoryCount to the new count and removes the first equal item from
-// the box. NotFound and WriteFailed change neither the file nor the memory state.
+// The settings page's remove: takes the count and the categories from the file (as
+// readCategories reads them), removes the first category whose text equals `boxText`, moves the
+// later ones down one number and lowers the count, in one atomic rewrite; then sets categoryCount
+// to the new count and removes the first equal item from the box. NotFound and WriteFailed change
+// neither the file nor the memory state.
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText);
 
 }  // namespace ledger

@@ -23,6 +23,12 @@ constexpr std::array<int, 9> kAllFields = {kFieldKind,   kFieldYear, kFieldMonth
 // Finding a record by its serial reads no field beyond the serial itself.
 constexpr std::array<int, 1> kSerialOnly = {kFieldKind};
 
+// Whether the open store has the ledger's nine fields. One without them is treated like no
+// store: its entries are not listed, and none is added, since saving one reads field 9.
+bool holdsLedger(const store::RecordStore& s) {
+    return s.isOpen() && s.fieldCount() >= kFieldCount;
+}
+
 std::string modeWord(LedgerMode mode) {
     return isIncome(mode) ? texts::kIncomeWord : texts::kExpenseWord;
 }
@@ -120,7 +126,7 @@ void DayPage::refreshNow() {
     DayTotals totals;
     std::vector<DayRow> rows;
 
-    if (store_.isOpen() && store_.fieldCount() >= kFieldCount) {
+    if (holdsLedger(store_)) {
         // The month is tested first: a record of another month is passed over on one field.
         bool ok = store_.readRecords(kAllFields, [&](const RecordView& rec) {
             if (rec.isDeleted() || rec.integer(kFieldMonth) != day.month ||
@@ -237,7 +243,7 @@ void DayPage::addNow(const AddRequest& in) {
                                                 StoreValue::ofFloat(amount),
                                                 StoreValue::ofText(in.note),
                                                 StoreValue::ofText(category)};
-        if (!store_.appendRecord(values)) {
+        if (!holdsLedger(store_) || !store_.appendRecord(values)) {
             window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
         } else {
             DayRow row;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "ledger/categories.h"
+#include "ledger/day_texts.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/value_texts.h"
 
@@ -40,12 +42,9 @@ constexpr char kAverageExpense[] =
     "         \xc6\xbd\xbe\xf9\xc3\xbf\xcc\xec\xbf\xaa\xd6\xa7\xa3\xba";  // 平均每天开支：
 constexpr char kAverageBalance[] =
     "         \xc6\xbd\xbe\xf9\xc3\xbf\xcc\xec\xbd\xe1\xd3\xe0\xa3\xba";  // 平均每天结余：
-constexpr char kNoFilter[] = "\xc8\xab\xb2\xbf\xca\xfd\xbe\xdd";          // 全部数据
 // 日期选择错误，请重选择!
 constexpr char kDateMessage[] =
     "\xc8\xd5\xc6\xda\xd1\xa1\xd4\xf1\xb4\xed\xce\xf3\xa3\xac\xc7\xeb\xd6\xd8\xd1\xa1\xd4\xf1!";
-// Tamvelo1.0版 提示您...
-constexpr char kMessageTitle[] = "Tamvelo1.0\xb0\xe6 \xcc\xe1\xca\xbe\xc4\xfa...";
 
 // Columns of a report row.
 constexpr int kColumnNumber = 0;
@@ -124,11 +123,12 @@ void RangeReport::runNow() {
     const Date start = chosenDay(window_.startDate());
     const Date end = chosenDay(window_.endDate());
     const std::string filter = window_.filterText();
-    const bool filtered = filter != kNoFilter;
+    // The filter's first fixed item means no filter.
+    const bool filtered = filter != kAllCategories;
     const int64_t dayCount = daysFromCivil(end.year, end.month, end.day) -
                              daysFromCivil(start.year, start.month, start.day) + 1;
     if (dayCount < 1) {
-        window_.showMessage(kDateMessage, kIconError, kMessageTitle);
+        window_.showMessage(kDateMessage, kIconError, texts::kPromptTitle);
         return;
     }
 

@@ -279,25 +279,33 @@ void applyChange(std::vector<Line>& lines, const ProfileChange& c) {
 
 }  // namespace
 
-std::string readProfileString(const std::string& path, const std::string& section,
-                              const std::string& key) {
+ProfileSection readProfileSection(const std::string& path, const std::string& section) {
+    ProfileSection out;
     std::string_view file = trimLeft(path);
     std::string_view wantedSection = trim(section);
-    std::string_view wantedKey = trim(key);
-    if (file.empty() || wantedSection.empty() || wantedKey.empty()) return {};
+    if (file.empty() || wantedSection.empty()) return out;
     std::string content;
-    if (readWholeFile(std::string(file), content) != ReadStatus::Ok) return {};
+    if (readWholeFile(std::string(file), content) != ReadStatus::Ok) return out;
+    out.fileBytes = content.size();
     bool inSection = false;
-    bool seenSection = false;
     for (const Line& line : splitLines(content)) {
         ParsedLine p = parseLine(line.text);
         if (p.kind == LineKind::Section) {
-            if (seenSection) return {};  // only the first section of that name is read
+            if (inSection) break;  // only the first section of that name is read
             inSection = sameName(p.name, wantedSection);
-            seenSection = inSection;
-        } else if (inSection && p.kind == LineKind::Key && sameName(p.name, wantedKey)) {
-            return decodeValue(p.value);
+        } else if (inSection && p.kind == LineKind::Key) {
+            out.entries.emplace_back(std::string(p.name), decodeValue(p.value));
         }
+    }
+    return out;
+}
+
+std::string readProfileString(const std::string& path, const std::string& section,
+                              const std::string& key) {
+    std::string_view wantedKey = trim(key);
+    if (wantedKey.empty()) return {};
+    for (const auto& [name, value] : readProfileSection(path, section).entries) {
+        if (sameName(name, wantedKey)) return value;
     }
     return {};
 }

@@ -37,6 +37,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ledger {
@@ -48,6 +49,16 @@ inline constexpr size_t kProfileValueMax = 10239;
 // The value of `key` in `section` of the file at `path`; empty when any of them is missing.
 std::string readProfileString(const std::string& path, const std::string& section,
                               const std::string& key);
+
+// The first section named `section` of the file at `path`, read as readProfileString reads it:
+// every key line in file order (trimmed name, decoded value; a name listed twice keeps both, the
+// first being the one readProfileString gives), and the file's size in bytes. Reads the file
+// once. A missing file or section gives no entries.
+struct ProfileSection {
+    size_t fileBytes = 0;
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+ProfileSection readProfileSection(const std::string& path, const std::string& section);
 
 // Sets `key` in `section` to `value`, creating the file and section as needed.
 // On failure returns false and leaves the file as it was.

@@ -22,6 +22,7 @@ for target in database settings; do
         grep -E 'ERROR|check failed|SUMMARY|Test unit written' "$log" | head -n 8 || true
     fi
     runs=$(awk '/^stat::number_of_executed_units/ {print $2}' "$log")
-    echo "$target: ${runs:-?} executions in ${seconds} s"
+    rate=$(awk '/^stat::average_exec_per_sec/ {print $2}' "$log")
+    echo "$target: ${runs:-?} executions (${rate:-?} per second)"
 done
 exit $status

@@ -389,6 +389,8 @@ struct RecordStore::Impl {
         return int64_t{f.offset} + f.width <= int64_t{recordLength} + overhang;
     }
     int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
+    // Records per chunk of a walk; callers take no more than the file counts, so that a file of
+    // few but long records (a record length of 2 GB is valid) needs no buffer beyond them.
     int32_t chunkRecords() const {
         return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
     }
@@ -830,9 +832,10 @@ StoreValue RecordStore::readField(int p) {
     IoResult r;
     bool measured = false;
     if (f.width > static_cast<int32_t>(sizeof small)) {
-        // A wide text field is measured against the file before its buffer is taken, so that a
-        // descriptor claiming a huge width costs no memory when the file cannot hold it.
-        IoResult size = s.file->size();
+        // A text field wider than a chunk is measured against the file before its buffer is
+        // taken, so that a descriptor claiming a huge width costs no memory when the file cannot
+        // hold it; the ledger's own fields never pay for the measuring.
+        IoResult size = f.width > fmt::kChunkBytes ? s.file->size() : IoResult{INT64_MAX};
         if (!size.ok() || rec + f.offset + f.width > size.bytes) {
             r = size.ok() ? IoResult{std::max<int64_t>(0, size.bytes - rec - f.offset)} : size;
             measured = true;
@@ -914,6 +917,9 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     if (code != kOk) return done(code);
     int32_t count = 0, next = 0;
     code = s.readCountAndSerial(count, next);
+    // The header must still name a serial after this one and count this record: a serial or
+    // count past INT32_MAX would be written as a negative number, which no open accepts.
+    if (code == kOk && (next == INT32_MAX || count == INT32_MAX)) code = kUnknown;
     if (code != kOk) {
         s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
         return done(code);

@@ -75,7 +75,8 @@ class RecordStore {
     bool writeFieldIf(int p, const StoreValue& value, int32_t serial);
     // Appends one record built from `values` in field order; fields past the last value stay
     // zero. The record is written before the count is raised, so a crash leaves only uncounted
-    // bytes. On failure returns false, sets lastError(), and the count is unchanged.
+    // bytes. On failure returns false, sets lastError(), and the count is unchanged. A file
+    // whose nextSerial is INT32_MAX takes no more records (-1): no serial could follow.
     bool appendRecord(const std::vector<StoreValue>& values);
     // Marks the current record deleted (negates its serial); the cursor stays.
     bool markDeleted();

@@ -27,6 +27,7 @@ const std::string kCount(kCountSection);
 const std::string kClass(kCategorySection);
 constexpr char kWages[] = "\xb9\xa4\xd7\xca\xca\xd5\xc8\xeb";  // 工资收入
 constexpr char kGe[] = "\xb8\xf6";                             // 个
+constexpr char kNulFile[] = "[\xd7\xdc]\0\n1=2\n[\xc0\xe0]\n1=a\0b\n";
 
 class BadSettings : public ::testing::Test {
   protected:
@@ -72,7 +73,7 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     } cases[] = {
         {"binary garbage", garbage, 0, {}},
         {"NUL bytes around the keys",
-         std::string("[\xd7\xdc]\0\n1=2\n[\xc0\xe0]\n1=a\0b\n", 24),
+         std::string(kNulFile, sizeof kNulFile - 1),
          2,
          {std::string("a\0b", 3), ""}},
         {"a 10 MB category line",
@@ -107,7 +108,7 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
 }
 
 // A count far beyond any category list must not keep startup or a refresh busy for ever: only
-// the first kMaxListedCategories are read.
+// numbers are walked only as far as the file could hold keys, beyond that only the keys it has.
 TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
     write(std::string("[\xd7\xdc]\r\n1=2147483647\r\n[\xc0\xe0]\r\n1=") + kWages + "\r\n");
     pid_t pid = ::fork();
@@ -118,7 +119,7 @@ TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
         Categories c{path, 0};
         TextList choices;
         loadModeCategoryChoices(c, LedgerMode::Income, choices);
-        bool ok = count == INT32_MAX && listed.size() == size_t{kMaxListedCategories} &&
+        bool ok = count == INT32_MAX && listed.size() < 64 &&
                   listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
                   removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
         ::_exit(ok ? 0 : 1);

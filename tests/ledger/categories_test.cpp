@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "ledger/settings_file.h"
+#include "ledger/value_texts.h"
 
 namespace ledger {
 namespace {
@@ -128,6 +130,47 @@ TEST_F(CategoriesTest, CountsThatDoNotMatchTheKeys) {
     }
 }
 
+TEST_F(CategoriesTest, AHugeCountReadsNoMoreThanTheFileCanHold) {
+    // A count edited by hand: every list and every refresh would otherwise loop that often.
+    // Numbers are walked one by one only as far as the file could hold categories; a category
+    // held under a larger number is still listed, after them.
+    const std::string kBonus = "\xbd\xb1\xbd\xf0\xca\xd5\xc8\xeb";  // 奖金收入
+    for (const std::string count : {"1000000000", "2147483647"}) {
+        const std::string list = kList + "1=" + kWage + "\r\n2=" + kOther + "\r\n3=" + kTransfer +
+                                 "\r\n500000000=" + kBonus + "\r\n";
+        put(kCount + "1=" + count + "\r\n" + list);
+        const size_t fileBytes = file().size();
+
+        TextList filter;
+        TextList box;
+        loadCategoryLists(c_, filter, box);
+        EXPECT_EQ(c_.categoryCount, parseInteger(count));
+        ASSERT_GE(box.size(), 4) << count;
+        EXPECT_LE(static_cast<size_t>(box.size()), fileBytes / 3 + 1) << count;
+        EXPECT_EQ(std::vector<std::string>(box.items().begin(), box.items().begin() + 3),
+                  (std::vector<std::string>{kWage, kOther, kTransfer}));
+        for (int i = 3; i + 1 < box.size(); ++i) EXPECT_EQ(box.at(i), "") << i;
+        EXPECT_EQ(box.at(box.size() - 1), kBonus);
+        EXPECT_EQ(items(filter), items(box));
+
+        TextList choices;
+        loadModeCategoryChoices(c_, LedgerMode::Income, choices);
+        EXPECT_EQ(items(choices), (std::vector<std::string>{kWage, kTransfer, kBonus})) << count;
+
+        // Removing renumbers what the file holds and brings the count down to it.
+        EXPECT_EQ(removeCategory(c_, box, kOther), RemoveResult::Removed);
+        const int32_t n = readCategoryCount(c_.settingsPath);
+        EXPECT_LE(n, static_cast<int32_t>(fileBytes / 3));
+        EXPECT_EQ(readCategory(c_.settingsPath, 1), kWage);
+        EXPECT_EQ(readCategory(c_.settingsPath, 2), kTransfer);
+        EXPECT_EQ(readCategory(c_.settingsPath, n), kBonus);
+        EXPECT_EQ(readCategory(c_.settingsPath, 500000000), "");
+        TextList again;
+        loadModeCategoryChoices(c_, LedgerMode::Income, again);
+        EXPECT_EQ(items(again), (std::vector<std::string>{kWage, kTransfer, kBonus})) << count;
+    }
+}
+
 TEST_F(CategoriesTest, NoFileListsNothingAndOffersNothing) {
     TextList filter;
     TextList box;
@@ -189,6 +232,17 @@ TEST_F(CategoriesTest, AddUsesTheCountInMemory) {
     EXPECT_EQ(c_.categoryCount, -4);
     EXPECT_EQ(file(), kCount + "1=-4\r\n" + kList + "1=" + kWage + "\r\n-4=" + kFood + "\r\n");
     EXPECT_EQ(items(box), std::vector<std::string>{kFood});
+}
+
+TEST_F(CategoriesTest, AddAtTheLargestCountWrapsAroundLikeTheCountsReading) {
+    put(kCount + "1=2147483647\r\n" + kList + "1=" + kWage + "\r\n");
+    TextList filter;
+    TextList box;
+    loadCategoryLists(c_, filter, box);
+    addCategory(c_, box, kFood);
+    EXPECT_EQ(c_.categoryCount, INT32_MIN);
+    EXPECT_EQ(readCategoryCount(c_.settingsPath), INT32_MIN);
+    EXPECT_EQ(readCategory(c_.settingsPath, INT32_MIN), kFood);
 }
 
 TEST_F(CategoriesTest, FailedAddStillChangesMemoryUntilTheNextRead) {
