@@ -289,9 +289,9 @@ void MainWindow::buildToolbar() {
     radio(5, QStringLiteral("查询"));                        // 3 note sheet with a sum
     QAction* slot4 = radio(-1, QString());                   // 4 the empty disabled slot
     slot4->setEnabled(false);
-    radio(4, QStringLiteral("设置"));  // 5 monitor with a person
-    toolbar_->addSeparator();          // 6
-    QAction* quit = toolbar_->addAction(toolbarPicture(0), QStringLiteral("退出"));  // 7 bust
+    radio(4, QStringLiteral("设置"));                                // 5 monitor with a person
+    toolbar_->addSeparator();                                        // 6
+    toolbar_->addAction(toolbarPicture(0), QStringLiteral("退出"));  // 7 bust
     const QList<QAction*> actions = toolbar_->actions();
     for (int i = 0; i < actions.size(); ++i) {
         QWidget* w = toolbar_->widgetForAction(actions[i]);

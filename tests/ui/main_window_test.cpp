@@ -48,7 +48,7 @@ void typeText(QWidget* w, const QString& text) {
         int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         QString ch = text.mid(i, n);
         i += n - 1;
-        int key = ch.size() == 1 && ch.at(0).unicode() < 128 ? ch.at(0).toUpper().unicode()
+        int key = ch.size() == 1 && ch.at(0).unicode() < 128 ? int{ch.at(0).toUpper().unicode()}
                                                              : Qt::Key_unknown;
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, ch);
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, ch);
