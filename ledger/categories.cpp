@@ -26,17 +26,18 @@ struct Held {
     std::string text;
 };
 
-// Categories 1 to `count` as the lists show them, read in one pass of the file. Each needs a key
-// line of at least three bytes ("k=" and a line end), so only the first third of the file's
-// bytes' worth of numbers is walked one by one, a missing key giving an empty category; beyond
-// that (a count edited by hand to a billion) only the keys the file holds are taken, in number
-// order. A count the file can hold is thus read exactly as number by number.
+// Categories 1 to `count` as the lists show them, read in one pass of the file. Counts up to
+// kAlwaysWalked, and any count the file could hold (each category needs a key line of at least
+// three bytes, "k=" and a line end), are walked number by number, a missing key giving an empty
+// category. Beyond that (a count edited by hand to a billion) only the keys the file holds are
+// taken, in number order, so that no list or refresh loops a billion times.
 std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count) {
     if (count < 1) return {};
     ProfileSection section = readProfileSection(settingsPath, std::string(kCategorySection));
     constexpr size_t kShortestKeyLine = 3;
-    const int32_t walked = static_cast<int32_t>(
-        std::min(static_cast<size_t>(count), section.fileBytes / kShortestKeyLine));
+    constexpr size_t kAlwaysWalked = 1000;
+    const int32_t walked = static_cast<int32_t>(std::min(
+        static_cast<size_t>(count), std::max(kAlwaysWalked, section.fileBytes / kShortestKeyLine)));
     // Keys are digits, which have no case: an exact name is the one readProfileString matches.
     std::unordered_map<std::string, std::string> byKey;
     std::vector<int32_t> beyond;

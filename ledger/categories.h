@@ -45,10 +45,11 @@ int32_t readCategoryCount(const std::string& settingsPath);
 std::string readCategory(const std::string& settingsPath, int32_t k);
 
 // Categories 1 to `count` (section "类", key integerText(k)), a missing key as the empty text,
-// read in one pass of the file; none when `count` is 0 or less. Every category needs a key line
-// of at least three bytes ("k=" and a line end), so numbers are walked one by one only up to a
-// third of the file's bytes; past that (a count edited by hand to a billion) only the categories
-// the file holds are listed, in number order. A count the file can hold reads as number by number.
+// read in one pass of the file; none when `count` is 0 or less. Numbers are walked one by one up
+// to 1000, or up to a third of the file's bytes when that is more (every category needs a key
+// line of at least three bytes, "k=" and a line end); past that (a count edited by hand to a
+// billion) only the categories the file holds are listed, in number order. Any count up to 1000
+// or that the file can hold reads exactly as number by number.
 std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count);
 
 // The word that decides which categories a mode offers: "收入" for income, "开支" for expense.
