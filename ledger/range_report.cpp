@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ledger/categories.h"
+#include "ledger/day_stepping.h"
 #include "ledger/day_texts.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/value_texts.h"
@@ -211,14 +212,12 @@ void RangeReport::runNow() {
     float totalExpense = 0;
     size_t next = 0;
 
-    // Walk the days by the report's own calendar; the walk ends when the day after the one just
-    // walked reads as the day after the end date.
+    // Walk the days by the calendar the day page steps by; the walk ends when the day after the
+    // one just walked reads as the day after the end date.
     const std::string pastEndText = dateText(end.year, end.month, end.day + 1);
-    int32_t year = start.year;
-    int32_t month = start.month;
-    int32_t day = start.day;
+    Date walked = start;
     for (int64_t budget = dayCount; budget >= 0; --budget) {
-        const int64_t key = dayKey(year, month, day);
+        const int64_t key = dayKey(walked.year, walked.month, walked.day);
         // Entries of days the walk never visits (a 30 February) are passed over.
         while (next < entries.size() && entries[next].key < key) ++next;
         const size_t first = next;
@@ -239,7 +238,7 @@ void RangeReport::runNow() {
             pending.resize(base + std::max(incomes, expenses) + 1);
             pending[base].texts[kColumnNumber] = integerText(blockCount);
             pending[base].images[kColumnNumber] = kReportImage;
-            pending[base].texts[kColumnDate] = dateText(year, month, day);
+            pending[base].texts[kColumnDate] = dateText(walked.year, walked.month, walked.day);
             dayIncome = 0;
             dayExpense = 0;
             size_t incomeRow = base;
@@ -270,31 +269,8 @@ void RangeReport::runNow() {
             }
         }
 
-        ++day;
-        if (dateText(year, month, day) == pastEndText) break;
-        if (month == 2) {
-            // Leap years: divisible by 400, else by 4; the walk knows no century exception.
-            const bool leap = year % 400 == 0 || year % 4 == 0;
-            if (day == (leap ? 30 : 29)) {
-                day = 1;
-                month = 3;
-            }
-        } else if (month == 1 || month == 3 || month == 5 || month == 7 || month == 8 ||
-                   month == 10 || month == 12) {
-            if (day == 32) {
-                day = 1;
-                ++month;
-            }
-        } else if (month == 4 || month == 6 || month == 9 || month == 11) {
-            if (day == 31) {
-                day = 1;
-                ++month;
-            }
-        }
-        if (month == 13) {
-            month = 1;
-            ++year;
-        }
+        if (dateText(walked.year, walked.month, walked.day + 1) == pastEndText) break;
+        walked = nextDate(walked);
         ++daysWalked;
         letWindowRun(true);
     }
