@@ -1,6 +1,7 @@
 #include "ledger/day_page.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "ledger/day_stepping.h"
@@ -31,6 +32,22 @@ bool holdsLedger(const store::RecordStore& s) {
 
 std::string modeWord(LedgerMode mode) {
     return isIncome(mode) ? texts::kIncomeWord : texts::kExpenseWord;
+}
+
+// The row of one entry. An entry just added gets the row a refresh would build for its record,
+// so that the list reads the same before and after the next refresh.
+DayRow entryRow(int64_t number, const Date& day, const std::string& time, std::string_view item,
+                float amount, std::string_view category, std::string_view note, int32_t serial) {
+    DayRow row;
+    row.texts[kColumnNumber] = integerText(number);
+    row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day, time);
+    row.texts[kColumnItem] = item;
+    row.texts[kColumnAmount] = amountText(amount);
+    row.texts[kColumnCategory] = category;
+    row.texts[kColumnNote] = note;
+    row.serial = serial;
+    row.amount = amount;
+    return row;
 }
 
 }  // namespace
@@ -141,17 +158,10 @@ void DayPage::refreshNow() {
                 totals.expense = addAmount(totals.expense, amount);
             }
             if (income == incomeMode) {
-                DayRow row;
-                row.texts[kColumnNumber] = integerText(static_cast<int64_t>(rows.size()) + 1);
-                row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day,
-                                                               std::string(rec.text(kFieldTime)));
-                row.texts[kColumnItem] = std::string(rec.text(kFieldItem));
-                row.texts[kColumnAmount] = amountText(amount);
-                row.texts[kColumnCategory] = std::string(rec.text(kFieldCategory));
-                row.texts[kColumnNote] = std::string(rec.text(kFieldNote));
-                row.serial = rec.serial();
-                row.amount = amount;
-                rows.push_back(std::move(row));
+                rows.push_back(entryRow(static_cast<int64_t>(rows.size()) + 1, day,
+                                        std::string(rec.text(kFieldTime)), rec.text(kFieldItem),
+                                        amount, rec.text(kFieldCategory), rec.text(kFieldNote),
+                                        rec.serial()));
             }
             return true;
         });
@@ -246,18 +256,10 @@ void DayPage::addNow(const AddRequest& in) {
         if (!holdsLedger(store_) || !store_.appendRecord(values)) {
             window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
         } else {
-            DayRow row;
-            row.texts[kColumnNumber] = integerText(dayList_.rowCount() + 1);
-            row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day, time);
-            row.texts[kColumnItem] = in.item;
-            row.texts[kColumnAmount] = amountText(amount);
-            row.texts[kColumnCategory] = category;
-            row.texts[kColumnNote] = in.note;
             // The append leaves the cursor on the new record; its serial lets the row be changed
             // or deleted later.
-            row.serial = store_.currentSerial();
-            row.amount = amount;
-            dayList_.append(std::move(row));
+            dayList_.append(entryRow(dayList_.rowCount() + 1, day, time, in.item, amount, category,
+                                     in.note, store_.currentSerial()));
         }
     }
     // What the user typed after asking (while the add waited for a walk) is kept.

@@ -245,6 +245,13 @@ TEST_F(DayPageTest, AddTakesTheChosenDayTheClockAndTheCategory) {
     EXPECT_EQ(field(1, kFieldCategory).text, kWages);
     EXPECT_EQ(page->dayList().text(0, kColumnAmount), yuan("0.00"));
     EXPECT_EQ(page->entryInputs().category(), kWages);  // the category input keeps its choice
+
+    // The row the add shows is the row the next refresh builds from the record.
+    ASSERT_EQ(page->dayList().rowCount(), 1);
+    const DayRow added = page->dayList().row(0);
+    page->refreshDayView();
+    ASSERT_EQ(page->dayList().rowCount(), 1);
+    EXPECT_EQ(page->dayList().row(0), added);
 }
 
 TEST_F(DayPageTest, AddWithoutItemOrAmountDoesNothing) {
