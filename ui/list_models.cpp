@@ -27,11 +27,7 @@ const Qt::Alignment kReportAlignment[ledger::kReportColumnCount] = {
 // ---- TextListModel ----
 
 TextListModel::TextListModel(ledger::TextList& list, QObject* parent)
-    : QAbstractListModel(parent), list_(list) {
-    list_.setObserver(this);
-}
-
-TextListModel::~TextListModel() { list_.setObserver(nullptr); }
+    : ListModelBase(list, parent) {}
 
 int TextListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.size();
@@ -45,19 +41,16 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-void TextListModel::aboutToReset() { beginResetModel(); }
 void TextListModel::reset() {
-    endResetModel();
+    ListModelBase::reset();
     emit listChanged();
 }
-void TextListModel::aboutToInsertRows(int first, int last) { beginInsertRows({}, first, last); }
-void TextListModel::rowsInserted(int, int) {
-    endInsertRows();
+void TextListModel::rowsInserted(int first, int last) {
+    ListModelBase::rowsInserted(first, last);
     emit listChanged();
 }
-void TextListModel::aboutToRemoveRow(int row) { beginRemoveRows({}, row, row); }
-void TextListModel::rowRemoved(int) {
-    endRemoveRows();
+void TextListModel::rowRemoved(int row) {
+    ListModelBase::rowRemoved(row);
     emit listChanged();
 }
 void TextListModel::selectionChanged(int) { emit listChanged(); }
@@ -67,12 +60,7 @@ void TextListModel::selectionChanged(int) { emit listChanged(); }
 const int DayListModel::kWidths[ledger::kDayColumnCount] = {50, 150, 250, 100, 100, 200};
 
 DayListModel::DayListModel(ledger::DayList& list, QObject* parent)
-    : QAbstractTableModel(parent), list_(list) {
-    checks_.assign(list_.rowCount(), 0);
-    list_.setObserver(this);
-}
-
-DayListModel::~DayListModel() { list_.setObserver(nullptr); }
+    : ListModelBase(list, parent), checks_(static_cast<size_t>(list.rowCount()), 0) {}
 
 int DayListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.rowCount();
@@ -125,36 +113,33 @@ Qt::ItemFlags DayListModel::flags(const QModelIndex& index) const {
 
 void DayListModel::aboutToReset() {
     changingRows_ = true;
-    beginResetModel();
+    ListModelBase::aboutToReset();
 }
 void DayListModel::reset() {
     checks_.assign(list_.rowCount(), 0);
-    endResetModel();
+    ListModelBase::reset();
     changingRows_ = false;
     emit ledgerSelectionChanged(list_.selected());
 }
 void DayListModel::aboutToInsertRows(int first, int last) {
     changingRows_ = true;
-    beginInsertRows({}, first, last);
+    ListModelBase::aboutToInsertRows(first, last);
 }
 void DayListModel::rowsInserted(int first, int last) {
     checks_.insert(checks_.begin() + first, last - first + 1, 0);
-    endInsertRows();
+    ListModelBase::rowsInserted(first, last);
     changingRows_ = false;
 }
 void DayListModel::aboutToRemoveRow(int row) {
     changingRows_ = true;
-    beginRemoveRows({}, row, row);
+    ListModelBase::aboutToRemoveRow(row);
 }
 void DayListModel::rowRemoved(int row) {
     checks_.erase(checks_.begin() + row);
-    endRemoveRows();
+    ListModelBase::rowRemoved(row);
     changingRows_ = false;
     // The view may have selected the next row meanwhile; show the ledger's choice.
     emit ledgerSelectionChanged(list_.selected());
-}
-void DayListModel::cellChanged(int row, int column) {
-    emit dataChanged(index(row, column), index(row, column));
 }
 void DayListModel::selectionChanged(int row) { emit ledgerSelectionChanged(row); }
 
@@ -173,11 +158,7 @@ QPixmap ReportListModel::reportImage() {
 }
 
 ReportListModel::ReportListModel(ledger::ReportList& list, QObject* parent)
-    : QAbstractTableModel(parent), list_(list), image_(reportImage()) {
-    list_.setObserver(this);
-}
-
-ReportListModel::~ReportListModel() { list_.setObserver(nullptr); }
+    : ListModelBase(list, parent), image_(reportImage()) {}
 
 int ReportListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.rowCount();
@@ -213,16 +194,6 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
         return QVariant::fromValue(kReportAlignment[section] | Qt::AlignVCenter);
     }
     return {};
-}
-
-void ReportListModel::aboutToReset() { beginResetModel(); }
-void ReportListModel::reset() { endResetModel(); }
-void ReportListModel::aboutToInsertRows(int first, int last) { beginInsertRows({}, first, last); }
-void ReportListModel::rowsInserted(int, int) { endInsertRows(); }
-void ReportListModel::aboutToRemoveRow(int row) { beginRemoveRows({}, row, row); }
-void ReportListModel::rowRemoved(int) { endRemoveRows(); }
-void ReportListModel::cellChanged(int row, int column) {
-    emit dataChanged(index(row, column), index(row, column));
 }
 
 }  // namespace ui
