@@ -1,7 +1,7 @@
 #pragma once
 
 // The status bar: seven parts of fixed width (5, 5, 80, 5, 500, 5, 150 pixels); parts 1, 3 and 5
-// are sunken dividers. Part 4 carries progress and mode texts, part 6 the day's net income.
+// are sunken dividers; part 4 carries progress and mode texts, part 6 the day's net income.
 
 #include <QFrame>
 #include <QString>
