@@ -13,6 +13,7 @@ namespace ledger {
 // Message box icon codes as the ledger passes them.
 inline constexpr int kIconError = 16;     // error icon, OK button
 inline constexpr int kIconQuestion = 32;  // question icon
+inline constexpr int kIconWarning = 48;
 inline constexpr int kIconInformation = 64;
 
 class WindowPort {

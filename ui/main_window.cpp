@@ -157,7 +157,7 @@ QMessageBox::Icon boxIcon(int code) {
             return QMessageBox::Critical;
         case ledger::kIconQuestion:
             return QMessageBox::Question;
-        case 48:
+        case ledger::kIconWarning:
             return QMessageBox::Warning;
         case ledger::kIconInformation:
             return QMessageBox::Information;
