@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ledger/day_page.h"
 #include "ledger/day_texts.h"
@@ -61,6 +62,27 @@ class LockHookAccess : public store::FileAccess {
     };
 };
 
+// What another instance does between the page's locate and its write: it deletes "a", the first
+// record, and purges, so every later record moves down one place.
+void deleteTheFirstRecordFromAnotherInstance(const std::string& path) {
+    store::RecordStore other;
+    ASSERT_TRUE(other.open(path));
+    ASSERT_TRUE(other.goTo(1));
+    ASSERT_TRUE(other.markDeleted());
+    ASSERT_TRUE(other.purgeDeleted());
+}
+
+// The items of the live records, in store order.
+std::vector<std::string> liveItems(store::RecordStore& store) {
+    std::vector<std::string> items;
+    const int item[] = {kFieldItem};
+    EXPECT_TRUE(store.readRecords(item, [&](const store::RecordView& r) {
+        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
+        return true;
+    }));
+    return items;
+}
+
 TEST_F(DayPageTest, DeleteLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     storeEntry(true, window.day, "a", 1);
     storeEntry(true, window.day, "b", 2);
@@ -79,34 +101,17 @@ TEST_F(DayPageTest, DeleteLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     // instance deletes "a", and position 3 holds "d".
     hooks->offset = 116 + 72 * 9 + 2 * kLedgerRecordLength;
     hooks->nth = 2;  // the check of the serial, then the mark
-    hooks->hook = [&] {
-        store::RecordStore other;
-        ASSERT_TRUE(other.open(ledgerPath));
-        ASSERT_TRUE(other.goTo(1));
-        ASSERT_TRUE(other.markDeleted());
-        ASSERT_TRUE(other.purgeDeleted());
-    };
+    hooks->hook = [&] { deleteTheFirstRecordFromAnotherInstance(ledgerPath); };
     page.dayList().select(2);
     page.deleteEntry();
     EXPECT_EQ(hooks->hook, nullptr);
 
     // "d" is not deleted in place of "c"; "c" is still there to be deleted again.
-    std::vector<std::string> items;
-    const int item[] = {kFieldItem};
-    ASSERT_TRUE(mine.readRecords(item, [&](const store::RecordView& r) {
-        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
-        return true;
-    }));
-    EXPECT_EQ(items, (std::vector<std::string>{"b", "c", "d"}));
+    EXPECT_EQ(liveItems(mine), (std::vector<std::string>{"b", "c", "d"}));
     page.refreshDayView();
     page.dayList().select(1);
     page.deleteEntry();
-    items.clear();
-    ASSERT_TRUE(mine.readRecords(item, [&](const store::RecordView& r) {
-        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
-        return true;
-    }));
-    EXPECT_EQ(items, (std::vector<std::string>{"b", "d"}));
+    EXPECT_EQ(liveItems(mine), (std::vector<std::string>{"b", "d"}));
 }
 
 TEST_F(DayPageTest, SaveLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
@@ -129,13 +134,7 @@ TEST_F(DayPageTest, SaveLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     // instance deletes "a", and position 3 holds "d".
     hooks->offset = 116 + 72 * 9 + 2 * kLedgerRecordLength;
     hooks->nth = 6;  // the check of the serial, four reads, then the first write
-    hooks->hook = [&] {
-        store::RecordStore other;
-        ASSERT_TRUE(other.open(ledgerPath));
-        ASSERT_TRUE(other.goTo(1));
-        ASSERT_TRUE(other.markDeleted());
-        ASSERT_TRUE(other.purgeDeleted());
-    };
+    hooks->hook = [&] { deleteTheFirstRecordFromAnotherInstance(ledgerPath); };
     page.entryInputs().item = "changed";
     page.entryInputs().amount = "9";
     page.addOrSave();
@@ -143,13 +142,7 @@ TEST_F(DayPageTest, SaveLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, texts::kSaveFailed);
 
-    std::vector<std::string> items;
-    const int item[] = {kFieldItem};
-    ASSERT_TRUE(mine.readRecords(item, [&](const store::RecordView& r) {
-        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
-        return true;
-    }));
-    EXPECT_EQ(items, (std::vector<std::string>{"b", "c", "d"}));
+    EXPECT_EQ(liveItems(mine), (std::vector<std::string>{"b", "c", "d"}));
 }
 
 }  // namespace
