@@ -35,7 +35,9 @@ void BM_ReadOneKey(benchmark::State& state) {
     int n = static_cast<int>(state.range(0));
     std::string path = settingsWith(n);
     std::string key = std::to_string(n);
-    for (auto _ : state) benchmark::DoNotOptimize(ledger::readProfileString(path, "\xc0\xe0", key));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            ledger::readProfileString(*store::posixFileAccess(), path, "\xc0\xe0", key));
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_ReadOneKey)->Arg(10)->Arg(50)->Arg(200);

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_checks.h"
-#include "fuzz/memory_file_access.h"
 #include "store/format.h"
 #include "store/record_store.h"
+#include "testsupport/memory_file_access.h"
 
 namespace fuzz {
 
@@ -20,6 +20,7 @@ namespace fmt = store::format;
 using store::RecordStore;
 using store::StoreValue;
 using store::ValueType;
+using testsupport::MemoryFileAccess;
 
 [[noreturn]] void fail(const char* file, int line, const char* what) {
     std::fprintf(stderr, "%s:%d: check failed: %s (lastError %d)\n", file, line, what,
@@ -140,7 +141,7 @@ void checkWalks(RecordStore& s, const std::string& bytes, const std::vector<Desc
                 FUZZ_CHECK(
                     sameValue(v, values[static_cast<size_t>(i)][static_cast<size_t>(p - 1)]));
             } else if (at >= static_cast<int64_t>(bytes.size())) {
-                FUZZ_CHECK(e == errorCode(store::FileError::SeekFailed));
+                FUZZ_CHECK(e == store::code(store::Status::SeekFailed));
             } else {
                 FUZZ_CHECK(e == -46);
             }
@@ -267,9 +268,9 @@ void checkMarkAndPurge(RecordStore& s, MemoryFileAccess& mem, int64_t start, int
 void checkReadOnly(const std::string& original) {
     class ReadOnly : public MemoryFileAccess {
       public:
-        store::FileError open(const std::string& path, bool writable,
-                              std::unique_ptr<store::File>& out) override {
-            if (writable) return store::FileError::AccessDenied;
+        store::Status open(const std::filesystem::path& path, bool writable,
+                           std::unique_ptr<store::File>& out) override {
+            if (writable) return store::Status::AccessDenied;
             return MemoryFileAccess::open(path, false, out);
         }
     };

@@ -1,10 +1,8 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "ledger/settings_file.h"
 #include "ledger/text_list.h"
 #include "ledger/value_texts.h"
+#include "testsupport/memory_file_access.h"
 
 namespace fuzz {
 
@@ -28,29 +27,9 @@ namespace {
         if (!(cond)) fail(__FILE__, __LINE__, #cond); \
     } while (0)
 
-// One scratch directory per process, in memory when the system has one; removed at exit.
-struct ScratchDir {
-    std::string path;
-    ScratchDir() {
-        std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                         ? "/dev/shm"
-                                         : std::filesystem::temp_directory_path();
-        std::string tmpl = (base / "settings_fuzz_XXXXXX").string();
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back('\0');
-        if (::mkdtemp(buf.data()) == nullptr) std::abort();
-        path = buf.data();
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-const std::string& scratchDir() {
-    static const ScratchDir dir;
-    return dir.path;
-}
+// The settings file lives in memory: every write of a check goes through the same seam as on disk
+// (whole-file read, atomic replace), without the disk's cost.
+constexpr char kPath[] = "/fuzz/pz.ini";
 
 const std::string kCount(ledger::kCountSection);
 const std::string kCountKey(ledger::kCountKey);
@@ -63,23 +42,22 @@ constexpr int32_t kListedMax = 256;
 }  // namespace
 
 void checkSettings(const uint8_t* data, size_t size) {
-    const std::string path = scratchDir() + "/pz.ini";
+    auto mem = std::make_shared<testsupport::MemoryFileAccess>();
+    const std::string path = kPath;
     const std::string original(reinterpret_cast<const char*>(data), size);
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(original.data(), static_cast<std::streamsize>(original.size()));
-    }
+    mem->put(path, original);
+    const ledger::Categories file{path, 0, mem};
 
-    const std::string countText = ledger::readProfileString(path, kCount, kCountKey);
-    const int32_t n = ledger::readCategoryCount(path);
+    const std::string countText = ledger::readProfileString(*mem, path, kCount, kCountKey);
+    const int32_t n = ledger::readCategoryCount(file);
     FUZZ_CHECK(n == ledger::parseInteger(countText));
     std::vector<std::string> categories;
     for (int32_t k = 1; k <= std::min(n, kListedMax); ++k) {
-        categories.push_back(ledger::readCategory(path, k));
+        categories.push_back(ledger::readCategory(file, k));
         FUZZ_CHECK(categories.back().size() <= ledger::kProfileValueMax);
     }
     if (n <= kListedMax) {
-        ledger::Categories c{path, 0};
+        ledger::Categories c{path, 0, mem};
         ledger::TextList filter, box;
         ledger::loadCategoryLists(c, filter, box);
         FUZZ_CHECK(c.categoryCount == n);
@@ -92,10 +70,7 @@ void checkSettings(const uint8_t* data, size_t size) {
         }
     }
     // Reading never changes the file.
-    {
-        std::ifstream in(path, std::ios::binary);
-        FUZZ_CHECK(std::string(std::istreambuf_iterator<char>(in), {}) == original);
-    }
+    FUZZ_CHECK(mem->bytes(path) == original);
 
     // A value taken from the input, without line ends, is written and reads back exactly,
     // leaving the count and the other categories as they were.
@@ -103,29 +78,33 @@ void checkSettings(const uint8_t* data, size_t size) {
     value.erase(std::remove_if(value.begin(), value.end(),
                                [](char ch) { return ch == '\r' || ch == '\n'; }),
                 value.end());
-    FUZZ_CHECK(ledger::writeProfileString(path, kClass, "7", value));
-    FUZZ_CHECK(ledger::readProfileString(path, kClass, "7") == value);
-    FUZZ_CHECK(ledger::readProfileString(path, kCount, kCountKey) == countText);
+    FUZZ_CHECK(ledger::writeProfileString(*mem, path, kClass, "7", value));
+    FUZZ_CHECK(ledger::readProfileString(*mem, path, kClass, "7") == value);
+    FUZZ_CHECK(ledger::readProfileString(*mem, path, kCount, kCountKey) == countText);
     for (int32_t k = 1; k <= static_cast<int32_t>(categories.size()); ++k) {
         if (k != 7)
-            FUZZ_CHECK(ledger::readCategory(path, k) == categories[static_cast<size_t>(k - 1)]);
+            FUZZ_CHECK(ledger::readCategory(file, k) == categories[static_cast<size_t>(k - 1)]);
     }
 
     // Adding goes under the next number and raises the count; removing it again lowers it.
     if (n < kListedMax) {
-        ledger::Categories c{path, n};
+        ledger::Categories c{path, n, mem};
         ledger::TextList box;
         ledger::addCategory(c, box, kNewCategory);
         FUZZ_CHECK(c.categoryCount == n + 1);
-        FUZZ_CHECK(ledger::readCategoryCount(path) == n + 1);
-        FUZZ_CHECK(ledger::readCategory(path, n + 1) == kNewCategory);
+        FUZZ_CHECK(ledger::readCategoryCount(file) == n + 1);
+        FUZZ_CHECK(ledger::readCategory(file, n + 1) == kNewCategory);
         if (n + 1 >= 1) {
             FUZZ_CHECK(ledger::removeCategory(c, box, kNewCategory) ==
                        ledger::RemoveResult::Removed);
-            FUZZ_CHECK(ledger::readCategoryCount(path) == n);
+            FUZZ_CHECK(ledger::readCategoryCount(file) == n);
             FUZZ_CHECK(c.categoryCount == n);
         }
     }
+    // Every rewrite went through a temporary file that took the file's name: none is left.
+    std::vector<std::filesystem::path> names;
+    FUZZ_CHECK(mem->listFiles("/fuzz", names) == store::Status::Ok);
+    FUZZ_CHECK(names == std::vector<std::filesystem::path>{"pz.ini"});
 }
 
 }  // namespace fuzz

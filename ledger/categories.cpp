@@ -9,13 +9,14 @@
 
 namespace ledger {
 
-int32_t readCategoryCount(const std::string& settingsPath) {
-    return parseInteger(
-        readProfileString(settingsPath, std::string(kCountSection), std::string(kCountKey)));
+int32_t readCategoryCount(const Categories& c) {
+    return parseInteger(readProfileString(*c.files, c.settingsPath, std::string(kCountSection),
+                                          std::string(kCountKey)));
 }
 
-std::string readCategory(const std::string& settingsPath, int32_t k) {
-    return readProfileString(settingsPath, std::string(kCategorySection), integerText(k));
+std::string readCategory(const Categories& c, int32_t k) {
+    return readProfileString(*c.files, c.settingsPath, std::string(kCategorySection),
+                             integerText(k));
 }
 
 namespace {
@@ -31,9 +32,10 @@ struct Held {
 // three bytes, "k=" and a line end), are walked number by number, a missing key giving an empty
 // category. Beyond that (a count edited by hand to a billion) only the keys the file holds are
 // taken, in number order, so that no list or refresh loops a billion times.
-std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count) {
+std::vector<Held> heldCategories(const Categories& c, int32_t count) {
     if (count < 1) return {};
-    ProfileSection section = readProfileSection(settingsPath, std::string(kCategorySection));
+    ProfileSection section =
+        readProfileSection(*c.files, c.settingsPath, std::string(kCategorySection));
     constexpr size_t kShortestKeyLine = 3;
     constexpr size_t kAlwaysWalked = 1000;
     const int32_t walked = static_cast<int32_t>(std::min(
@@ -59,9 +61,9 @@ std::vector<Held> heldCategories(const std::string& settingsPath, int32_t count)
 
 }  // namespace
 
-std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count) {
+std::vector<std::string> readCategories(const Categories& c, int32_t count) {
     std::vector<std::string> texts;
-    for (Held& h : heldCategories(settingsPath, count)) texts.push_back(std::move(h.text));
+    for (Held& h : heldCategories(c, count)) texts.push_back(std::move(h.text));
     return texts;
 }
 
@@ -74,8 +76,8 @@ bool offeredInMode(const std::string& category, LedgerMode mode) {
 }
 
 void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
-    c.categoryCount = readCategoryCount(c.settingsPath);
-    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
+    c.categoryCount = readCategoryCount(c);
+    for (std::string& t : readCategories(c, c.categoryCount)) {
         filter.append(t);
         box.append(std::move(t));
     }
@@ -83,9 +85,9 @@ void loadCategoryLists(Categories& c, TextList& filter, TextList& box) {
 
 void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) {
     choices.clear();
-    c.categoryCount = readCategoryCount(c.settingsPath);
+    c.categoryCount = readCategoryCount(c);
     if (c.categoryCount < 1) return;
-    for (std::string& t : readCategories(c.settingsPath, c.categoryCount)) {
+    for (std::string& t : readCategories(c, c.categoryCount)) {
         if (offeredInMode(t, mode)) choices.append(std::move(t));
     }
     choices.select(0);
@@ -99,16 +101,16 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     // the way parseInteger reads it back, instead of overflowing.
     c.categoryCount = static_cast<int32_t>(static_cast<uint32_t>(c.categoryCount) + 1u);
     std::string n = integerText(c.categoryCount);
-    writeProfileString(c.settingsPath, std::string(kCategorySection), n, boxText);
-    writeProfileString(c.settingsPath, std::string(kCountSection), std::string(kCountKey), n);
+    writeProfileString(*c.files, c.settingsPath, std::string(kCategorySection), n, boxText);
+    writeProfileString(*c.files, c.settingsPath, std::string(kCountSection), std::string(kCountKey),
+                       n);
     box.append(boxText);
 }
 
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.
-    const std::vector<Held> held =
-        heldCategories(c.settingsPath, readCategoryCount(c.settingsPath));
+    const std::vector<Held> held = heldCategories(c, readCategoryCount(c));
     size_t found = 0;
     while (found < held.size() && held[found].text != boxText) ++found;
     if (found == held.size()) return RemoveResult::NotFound;
@@ -126,7 +128,7 @@ RemoveResult removeCategory(Categories& c, TextList& box, const std::string& box
         if (h.k >= n) changes.push_back({section, integerText(h.k), std::nullopt});
     }
     changes.push_back({std::string(kCountSection), std::string(kCountKey), integerText(n - 1)});
-    if (!writeProfileStrings(c.settingsPath, changes)) return RemoveResult::WriteFailed;
+    if (!writeProfileStrings(*c.files, c.settingsPath, changes)) return RemoveResult::WriteFailed;
 
     c.categoryCount = n - 1;
     for (int i = 0; i < box.size(); ++i) {

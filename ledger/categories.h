@@ -6,12 +6,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ledger/ledger_mode.h"
 #include "ledger/text_list.h"
+#include "store/file_access.h"
 
 namespace ledger {
 
@@ -31,18 +33,20 @@ inline constexpr std::array<std::string_view, 4> kFixedFilterItems = {
 };
 inline constexpr std::string_view kAllCategories = kFixedFilterItems[0];
 
-// The process-wide category state: where the settings file is and the count last read from it
-// (by loadCategoryLists or a day view refresh) plus the categories added since.
+// The process-wide category state: where the settings file is, the file access it is read and
+// written through, and the count last read from it (by loadCategoryLists or a day view refresh)
+// plus the categories added since.
 struct Categories {
     std::string settingsPath;
     int32_t categoryCount = 0;
+    std::shared_ptr<store::FileAccess> files = store::posixFileAccess();
 };
 
 // The count in the file: parseInteger of section "总" key "1"; 0 when missing or not a number.
-int32_t readCategoryCount(const std::string& settingsPath);
+int32_t readCategoryCount(const Categories& c);
 
 // The text of category k (section "类", key integerText(k)); empty when missing.
-std::string readCategory(const std::string& settingsPath, int32_t k);
+std::string readCategory(const Categories& c, int32_t k);
 
 // Categories 1 to `count` (section "类", key integerText(k)), a missing key as the empty text,
 // read in one pass of the file; none when `count` is 0 or less. Numbers are walked one by one up
@@ -50,7 +54,7 @@ std::string readCategory(const std::string& settingsPath, int32_t k);
 // line of at least three bytes, "k=" and a line end); past that (a count edited by hand to a
 // billion) only the categories the file holds are listed, in number order. Any count up to 1000
 // or that the file can hold reads exactly as number by number.
-std::vector<std::string> readCategories(const std::string& settingsPath, int32_t count);
+std::vector<std::string> readCategories(const Categories& c, int32_t count);
 
 // The word that decides which categories a mode offers: "收入" for income, "开支" for expense.
 std::string modeCategoryWord(LedgerMode mode);

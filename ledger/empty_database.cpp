@@ -1,7 +1,9 @@
 #include <cstring>
 
 #include "ledger/ledger_schema.h"
+#include "store/coding.h"
 #include "store/format.h"
+#include "store/whole_file.h"
 
 namespace ledger {
 
@@ -32,7 +34,7 @@ constexpr FieldLayout kFields[kFieldCount] = {
 constexpr unsigned char kCreatedAt[8] = {0x0C, 0xA0, 0xDE, 0xC7, 0xB9, 0xA4, 0xE3, 0x40};
 
 void put32(std::string& s, int64_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    store::coding::encodeU32(&s[static_cast<size_t>(at)], v);
 }
 
 }  // namespace
@@ -57,6 +59,10 @@ std::string emptyLedgerDatabase() {
         offset += f.type == fmt::kText ? f.width : fmt::fixedWidth(f.type);
     }
     return bytes;
+}
+
+store::Status writeEmptyDatabase(store::FileAccess& files, const std::filesystem::path& path) {
+    return store::createWholeFile(files, path, emptyLedgerDatabase());
 }
 
 }  // namespace ledger

@@ -4,7 +4,10 @@
 // them. Code addresses fields only by these positions, never by name.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+
+#include "store/file_access.h"
 
 namespace ledger {
 
@@ -30,5 +33,10 @@ inline constexpr int32_t kFirstSerial = 49;
 
 // The bytes of the empty ledger database that a first start writes (764 bytes, no records).
 std::string emptyLedgerDatabase();
+
+// A first start's database: writes the empty ledger database as the new file `path`, complete
+// and flushed to the disk before it takes its name. Never replaces a file that is there
+// (AccessDenied); on any failure no file is left behind, and the status says why.
+store::Status writeEmptyDatabase(store::FileAccess& files, const std::filesystem::path& path);
 
 }  // namespace ledger

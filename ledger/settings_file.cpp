@@ -1,13 +1,8 @@
 #include "ledger/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <cstdlib>
 #include <string_view>
+
+#include "store/whole_file.h"
 
 namespace ledger {
 namespace {
@@ -154,71 +149,10 @@ std::string encodeValue(const std::string& value) {
     return padded || quoted ? "\"" + value + "\"" : value;
 }
 
-enum class ReadStatus { Ok, Missing, Failed };
-
-ReadStatus readWholeFile(const std::string& path, std::string& out) {
-    out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
-    char buf[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return ReadStatus::Failed;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return ReadStatus::Ok;
-}
-
-bool writeAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces the file at `path` by `content` through a temporary file beside it and a rename, so
-// that the file is either the old one or the new one, never a mixture or a torn write.
-bool replaceFile(const std::string& linkOrPath, const std::string& content) {
-    // A settings file that is a symbolic link is replaced where the link points, so that the
-    // link stays a link.
-    std::string path = linkOrPath;
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        char* target = ::realpath(path.c_str(), nullptr);
-        if (target == nullptr) return false;
-        path = target;
-        std::free(target);
-    }
-    struct stat old {};
-    bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
-
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, content);
-    if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+// The file's contents, empty for a missing file; false when it cannot be read for another reason.
+bool readSettingsFile(store::FileAccess& files, const std::string& path, std::string& out) {
+    store::Status s = store::readWholeFile(files, path, kProfileFileMax, out);
+    return s == store::Status::Ok || s == store::Status::NotFound;
 }
 
 bool validChange(const ProfileChange& c) {
@@ -279,13 +213,14 @@ void applyChange(std::vector<Line>& lines, const ProfileChange& c) {
 
 }  // namespace
 
-ProfileSection readProfileSection(const std::string& path, const std::string& section) {
+ProfileSection readProfileSection(store::FileAccess& files, const std::string& path,
+                                  const std::string& section) {
     ProfileSection out;
     std::string_view file = trimLeft(path);
     std::string_view wantedSection = trim(section);
     if (file.empty() || wantedSection.empty()) return out;
     std::string content;
-    if (readWholeFile(std::string(file), content) != ReadStatus::Ok) return out;
+    if (!readSettingsFile(files, std::string(file), content)) return out;
     out.fileBytes = content.size();
     bool inSection = false;
     for (const Line& line : splitLines(content)) {
@@ -300,32 +235,35 @@ ProfileSection readProfileSection(const std::string& path, const std::string& se
     return out;
 }
 
-std::string readProfileString(const std::string& path, const std::string& section,
-                              const std::string& key) {
+std::string readProfileString(store::FileAccess& files, const std::string& path,
+                              const std::string& section, const std::string& key) {
     std::string_view wantedKey = trim(key);
     if (wantedKey.empty()) return {};
-    for (const auto& [name, value] : readProfileSection(path, section).entries) {
+    for (const auto& [name, value] : readProfileSection(files, path, section).entries) {
         if (sameName(name, wantedKey)) return value;
     }
     return {};
 }
 
-bool writeProfileStrings(const std::string& path, const std::vector<ProfileChange>& changes) {
+bool writeProfileStrings(store::FileAccess& files, const std::string& path,
+                         const std::vector<ProfileChange>& changes) {
     std::string file(trimLeft(path));
     if (file.empty()) return false;
     for (const ProfileChange& c : changes) {
         if (!validChange(c)) return false;
     }
     std::string content;
-    if (readWholeFile(file, content) == ReadStatus::Failed) return false;
+    // A file that cannot be read whole is not rewritten: what it holds would be lost.
+    if (!readSettingsFile(files, file, content)) return false;
     std::vector<Line> lines = splitLines(content);
     for (const ProfileChange& c : changes) applyChange(lines, c);
-    return replaceFile(file, joinLines(lines));
+    return store::replaceWholeFile(files, file, joinLines(lines)) == store::Status::Ok;
 }
 
-bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+bool writeProfileString(store::FileAccess& files, const std::string& path,
+                        const std::string& section, const std::string& key,
                         const std::string& value) {
-    return writeProfileStrings(path, {ProfileChange{section, key, value}});
+    return writeProfileStrings(files, path, {ProfileChange{section, key, value}});
 }
 
 }  // namespace ledger

@@ -1,8 +1,10 @@
 #pragma once
 
 // A private-profile (INI) settings file: lines "[section]" followed by lines "key=value". Texts
-// are GBK bytes and pass through unchanged; the file is read and written whole on every call
-// and is never kept open.
+// are GBK bytes and pass through unchanged; the file is read and written whole on every call,
+// through the given file access, and is never kept open. A file of more than kProfileFileMax
+// bytes, or one that is no regular file, reads as missing and is never rewritten, so that
+// nothing in it is lost.
 //
 // Reading:
 // - Leading characters with codes up to 32 are dropped from the path, and leading and trailing
@@ -27,10 +29,11 @@
 //   end of the file. Every written line ends in CR LF; untouched lines keep their bytes.
 // - A value is written so that it reads back exactly: when it has surrounding characters up to
 //   code 32, or starts and ends with the same quote, it is written inside double quotes.
-// - The file is replaced atomically: the new contents go to a temporary file in the same
-//   directory, which is then renamed over the old one. A write that fails returns false and
-//   leaves the old file (or its absence) as it was. A symbolic link is followed and stays. A file
-//   without any write permission bit counts as read-only and is not replaced.
+// - The file is replaced atomically (store::replaceWholeFile): the new contents go to a temporary
+//   file in the same directory, flushed to the disk, which is then renamed over the old one. A
+//   write that fails returns false and leaves the old file (or its absence) as it was. A symbolic
+//   link is followed and stays. A file without any write permission bit counts as read-only and
+//   is not replaced.
 // - A write is refused (false, nothing changes) when the section or key is empty after the
 //   trim, when a name or value holds CR or LF, when a key holds "=" or starts with ";" or "[",
 //   or when a section holds a one-byte "]".
@@ -40,15 +43,21 @@
 #include <utility>
 #include <vector>
 
+#include "store/file_access.h"
+
 namespace ledger {
 
 // The longest value the reader gives back, in bytes (a read buffer of 10240 bytes with its
 // terminating zero).
 inline constexpr size_t kProfileValueMax = 10239;
 
+// The largest settings file read, in bytes: far beyond any category list, small enough to be read
+// whole into memory.
+inline constexpr size_t kProfileFileMax = size_t{64} << 20;
+
 // The value of `key` in `section` of the file at `path`; empty when any of them is missing.
-std::string readProfileString(const std::string& path, const std::string& section,
-                              const std::string& key);
+std::string readProfileString(store::FileAccess& files, const std::string& path,
+                              const std::string& section, const std::string& key);
 
 // The first section named `section` of the file at `path`, read as readProfileString reads it:
 // every key line in file order (trimmed name, decoded value; a name listed twice keeps both, the
@@ -58,11 +67,13 @@ struct ProfileSection {
     size_t fileBytes = 0;
     std::vector<std::pair<std::string, std::string>> entries;
 };
-ProfileSection readProfileSection(const std::string& path, const std::string& section);
+ProfileSection readProfileSection(store::FileAccess& files, const std::string& path,
+                                  const std::string& section);
 
 // Sets `key` in `section` to `value`, creating the file and section as needed.
 // On failure returns false and leaves the file as it was.
-bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+bool writeProfileString(store::FileAccess& files, const std::string& path,
+                        const std::string& section, const std::string& key,
                         const std::string& value);
 
 // One change of a batch: sets the key to `value`, or removes the key when `value` is nullopt.
@@ -75,6 +86,7 @@ struct ProfileChange {
 // Applies all changes, in order, in one atomic rewrite of the file (each as writeProfileString
 // would; removing a missing key changes nothing). On failure returns false and leaves the file
 // as it was; no change is applied when one of them is refused.
-bool writeProfileStrings(const std::string& path, const std::vector<ProfileChange>& changes);
+bool writeProfileStrings(store::FileAccess& files, const std::string& path,
+                         const std::vector<ProfileChange>& changes);
 
 }  // namespace ledger

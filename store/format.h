@@ -1,7 +1,8 @@
 #pragma once
 
 // Named constants of the database file format; docs/file-format.md is the byte-table description
-// they mirror. All integers are little-endian.
+// they mirror, and every area of those tables has its name here, the reserved ones included,
+// whether or not code reads it. All integers are little-endian (store/coding.h).
 
 #include <cstdint>
 

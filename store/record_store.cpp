@@ -2,113 +2,25 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <new>
-#include <random>
 #include <utility>
 
+#include "store/coding.h"
+#include "store/field_codec.h"
 #include "store/format.h"
+#include "store/lock_table.h"
 
 namespace store {
 
 namespace fmt = format;
+using coding::decodeI32;
+using coding::encodeI32;
 
 namespace {
-
-// Error codes of the store's own (file failures use their FileError value).
-enum Code : int32_t {
-    kOk = 0,
-    kUnknown = -1,
-    kNotFound = -3,
-    kOpenFailed = -21,
-    kNotADatabase = -22,
-    kVersionTooHigh = -23,
-    kBeforeFirst = -25,
-    kAfterLast = -26,
-    kLockFailed = -28,
-    kUnlockFailed = -29,
-    kAlreadyOpen = -38,
-    kNoMemory = -45,
-    kReadFieldFailed = -46,
-    kWriteFieldFailed = -47,
-    kBadFileSize = -48,
-    kNoCurrentRecord = -60,
-    kNoSuchField = -61,
-    kReadRecordFailed = -62,
-    kReadCountFailed = -65,
-    kWriteNotOpen = -66,
-    kNotOpen = -67,
-    kTypeMismatch = -72,
-    kPassword = -78,
-};
-
-struct ErrorEntry {
-    int32_t code;
-    const char* text;  // GBK
-};
-
-constexpr ErrorEntry kErrorTexts[] = {
-    {-1, "\xce\xb4\xd6\xaa\xb4\xed\xce\xf3"},                          // 未知错误
-    {-3, "\xd6\xb8\xb6\xa8\xce\xc4\xbc\xfe\xce\xb4\xd5\xd2\xb5\xbd"},  // 指定文件未找到
-    {-4, "\xce\xde\xd0\xa7\xb5\xc4\xc2\xb7\xbe\xb6"},                  // 无效的路径
-    {-5, "\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xb9\xfd\xb6\xe0"},          // 打开文件过多
-    {-6,
-     "\xd6\xb8\xb6\xa8\xce\xc4\xbc\xfe\xb2\xbb\xc4\xdc\xb1\xbb\xb7\xc3\xce\xca"},  // 指定文件不能被访问
-    {-7, "\xce\xde\xd0\xa7\xb5\xc4\xce\xc4\xbc\xfe\xba\xc5"},  // 无效的文件号
-    {-10, "\xce\xc4\xbc\xfe\xd6\xb8\xd5\xeb\xb6\xa8\xce\xbb\xca\xa7\xb0\xdc"},  // 文件指针定位失败
-    {-11,
-     "\xb7\xc3\xce\xca\xce\xc4\xbc\xfe\xca\xb1\xd3\xb2\xbc\xfe\xb2\xfa\xc9\xfa\xb9\xca\xd5"
-     "\xcf"},  // 访问文件时硬件产生故障
-    {-12,
-     "\xb7\xc3\xce\xca\xce\xc4\xbc\xfe\xca\xb1\xb2\xfa\xc9\xfa\xb9\xb2\xcf\xed\xb3\xe5\xcd"
-     "\xbb"},                                                   // 访问文件时产生共享冲突
-    {-13, "\xbc\xd3\xcb\xf8\xce\xc4\xbc\xfe\xca\xa7\xb0\xdc"},  // 加锁文件失败
-    {-14, "\xb4\xc5\xc5\xcc\xbf\xd5\xbc\xe4\xb2\xbb\xb9\xbb"},  // 磁盘空间不够
-    {-15, "\xd2\xd1\xbe\xad\xb5\xbd\xb4\xef\xce\xc4\xbc\xfe\xce\xb2"},  // 已经到达文件尾
-    {-21,
-     "\xb4\xf2\xbf\xaa\xd6\xb8\xb6\xa8\xca\xfd\xbe\xdd\xbf\xe2\xca\xa7\xb0\xdc"},  // 打开指定数据库失败
-    {-22,
-     "\xd6\xb8\xb6\xa8\xce\xc4\xbc\xfe\xb2\xbb\xca\xc7\xca\xfd\xbe\xdd\xbf\xe2\xce\xc4\xbc"
-     "\xfe"},  // 指定文件不是数据库文件
-    {-23,
-     "\xd6\xb8\xb6\xa8\xca\xfd\xbe\xdd\xbf\xe2\xce\xc4\xbc\xfe\xb0\xe6\xb1\xbe\xcc\xab\xb8\xdf"
-     "\xa3\xac\xce\xde\xb7\xa8\xb6\xc1\xc8\xeb\xa3\xac\xc7\xeb\xc9\xfd\xbc\xb6\xcf\xb5\xcd\xb3"
-     "\xc8\xed\xbc\xfe"},  // 指定数据库文件版本太高，无法读入，请升级系统软件
-    {-25,
-     "\xd2\xd1\xbe\xad\xd4\xbd\xb9\xfd\xca\xfd\xbe\xdd\xbf\xe2\xb5\xc4\xca\xd7\xbc\xc7\xc2"
-     "\xbc"},  // 已经越过数据库的首记录
-    {-26,
-     "\xd2\xd1\xbe\xad\xd4\xbd\xb9\xfd\xca\xfd\xbe\xdd\xbf\xe2\xb5\xc4\xc4\xa9\xbc\xc7\xc2"
-     "\xbc"},                                   // 已经越过数据库的末记录
-    {-28, "\xbc\xd3\xcb\xf8\xca\xa7\xb0\xdc"},  // 加锁失败
-    {-29, "\xbd\xe2\xcb\xf8\xca\xa7\xb0\xdc"},  // 解锁失败
-    {-38,
-     "\xd6\xb8\xb6\xa8\xca\xfd\xbe\xdd\xbf\xe2\xd2\xd1\xbe\xad\xb1\xbb\xb4\xf2\xbf"
-     "\xaa"},  // 指定数据库已经被打开
-    {-45, "\xb7\xd6\xc5\xe4\xc4\xda\xb4\xe6\xbf\xd5\xbc\xe4\xca\xa7\xb0\xdc"},  // 分配内存空间失败
-    {-46, "\xb6\xc1\xd6\xb8\xb6\xa8\xd7\xd6\xb6\xce\xca\xa7\xb0\xdc"},  // 读指定字段失败
-    {-47, "\xd0\xb4\xd6\xb8\xb6\xa8\xd7\xd6\xb6\xce\xca\xa7\xb0\xdc"},  // 写指定字段失败
-    {-48,
-     "\xca\xfd\xbe\xdd\xbf\xe2\xce\xc4\xbc\xfe\xb3\xdf\xb4\xe7\xb4\xed\xce\xf3"},  // 数据库文件尺寸错误
-    {-60, "\xcf\xd6\xd0\xd0\xbc\xc7\xc2\xbc\xb2\xbb\xb4\xe6\xd4\xda"},  // 现行记录不存在
-    {-61, "\xd6\xb8\xb6\xa8\xd7\xd6\xb6\xce\xb2\xbb\xb4\xe6\xd4\xda"},  // 指定字段不存在
-    {-62, "\xb6\xc1\xbc\xc7\xc2\xbc\xca\xa7\xb0\xdc"},                  // 读记录失败
-    {-65,
-     "\xc8\xa1\xca\xfd\xbe\xdd\xbf\xe2\xbc\xc7\xc2\xbc\xca\xfd\xca\xa7\xb0\xdc"},  // 取数据库记录数失败
-    {-66, "\xce\xb4\xb4\xf2\xbf\xaa\xd6\xb8\xb6\xa8\xca\xfd\xbe\xdd\xbf\xe2"},  // 未打开指定数据库
-    {-67, "\xce\xb4\xc9\xe8\xd6\xc3\xb5\xb1\xc7\xb0\xca\xfd\xbe\xdd\xbf\xe2"},  // 未设置当前数据库
-    {-72,
-     "\xcb\xf9\xcc\xe1\xb9\xa9\xca\xfd\xbe\xdd\xb5\xc4\xc0\xe0\xd0\xcd\xd3\xeb\xd7\xd6\xb6\xce"
-     "\xc0\xe0\xd0\xcd\xb2\xbb\xc6\xa5\xc5\xe4"},  // 所提供数据的类型与字段类型不匹配
-    {-78,
-     "\xce\xb4\xcc\xe1\xb9\xa9\xca\xfd\xbe\xdd\xbf\xe2\xb7\xc3\xce\xca\xc3\xdc\xc2\xeb\xbb\xf2"
-     "\xcc\xe1\xb9\xa9\xc1\xcb\xb4\xed\xce\xf3\xb5\xc4\xc3\xdc\xc2\xeb"},  // 未提供数据库访问密码或提供了错误的密码
-};
 
 // The two fatal misuses of readField.
 constexpr char kNoStoreMessage[] =
@@ -117,7 +29,7 @@ constexpr char kNoStoreMessage[] =
 constexpr char kNoFieldMessage[] =
     "\xd6\xb8\xb6\xa8\xd7\xd6\xb6\xce\xb2\xbb\xb4\xe6\xd4\xda";  // 指定字段不存在
 
-thread_local int32_t tlsLastError = 0;
+thread_local Status tlsLastError = Status::Ok;
 
 void defaultFatal(const std::string& message) {
     std::fprintf(stderr, "%s\n", message.c_str());
@@ -127,97 +39,10 @@ void defaultFatal(const std::string& message) {
 
 std::atomic<FatalHandler> gFatalHandler{&defaultFatal};
 
-bool done(int32_t code) {
-    tlsLastError = code;
-    return code == kOk;
-}
-
-int32_t get32(const unsigned char* p) {
-    uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-    return static_cast<int32_t>(v);
-}
-int16_t get16(const unsigned char* p) {
-    return static_cast<int16_t>(uint16_t{p[0]} | uint16_t{p[1]} << 8);
-}
-int64_t get64(const unsigned char* p) {
-    uint64_t lo = static_cast<uint32_t>(get32(p));
-    uint64_t hi = static_cast<uint32_t>(get32(p + 4));
-    return static_cast<int64_t>(lo | hi << 32);
-}
-void put16(unsigned char* p, int64_t v) {
-    for (int i = 0; i < 2; ++i)
-        p[i] = static_cast<unsigned char>(static_cast<uint64_t>(v) >> (8 * i));
-}
-void put32(unsigned char* p, int64_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(static_cast<uint64_t>(v) >> (8 * i));
-}
-void put64(unsigned char* p, int64_t v) {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<unsigned char>(static_cast<uint64_t>(v) >> (8 * i));
-}
-float getFloat(const unsigned char* p) {
-    uint32_t u = static_cast<uint32_t>(get32(p));
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
-}
-double getDouble(const unsigned char* p) {
-    uint64_t u = static_cast<uint64_t>(get64(p));
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
-}
-
-ValueType valueTypeOf(uint32_t fieldType) {
-    switch (fieldType) {
-        case fmt::kByte:
-            return ValueType::Byte;
-        case fmt::kShort:
-            return ValueType::Short;
-        case fmt::kInt:
-            return ValueType::Int;
-        case fmt::kLong:
-            return ValueType::Long;
-        case fmt::kFloat:
-            return ValueType::Float;
-        case fmt::kDouble:
-            return ValueType::Double;
-        case fmt::kBool:
-            return ValueType::Bool;
-        case fmt::kDateTime:
-            return ValueType::DateTime;
-        case fmt::kRoutinePointer:
-            return ValueType::RoutinePointer;
-        case fmt::kText:
-            return ValueType::Text;
-        case fmt::kBytes:
-            return ValueType::Bytes;
-        case fmt::kMemo:
-            return ValueType::Text;
-        default:
-            return ValueType::Omitted;
-    }
-}
-
-StoreValue zeroValue(ValueType t) {
-    StoreValue v;
-    v.type = t;
-    return v;
-}
-
-// A stored real toward zero as a 64-bit integer: a file may hold NaN or a value beyond the
-// integer's range, which saturate (NaN gives 0) instead of being converted undefined.
-int64_t truncateReal(double r) {
-    if (std::isnan(r)) return 0;
-    if (r >= 9223372036854775807.0) return INT64_MAX;
-    if (r <= -9223372036854775808.0) return INT64_MIN;
-    return static_cast<int64_t>(r);
-}
-
-double limitDateTime(double d) {
-    if (std::isnan(d)) return fmt::kMinDateTime;
-    return std::clamp(d, fmt::kMinDateTime, fmt::kMaxDateTime);
+// Records the outcome of an operation for lastError() and tells whether it succeeded.
+bool done(Status s) {
+    tlsLastError = s;
+    return s == Status::Ok;
 }
 
 std::string upper(std::string s) {
@@ -231,8 +56,7 @@ std::string upper(std::string s) {
 // absolute. Empty on a path that cannot be made absolute.
 std::string normalizePath(const std::string& path) {
     std::string p = path;
-    size_t slash = p.find_last_of('/');
-    std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
+    std::string last = std::filesystem::path(p).filename().string();
     if (!last.empty() && last.back() == '.') {
         p += "EDB";
     } else if (last.find('.') == std::string::npos) {
@@ -244,300 +68,141 @@ std::string normalizePath(const std::string& path) {
     return abs.lexically_normal().string();
 }
 
-// How far the batch read's buffer reaches past a record for fields that lie beyond its end
-// (nothing keeps a descriptor inside its record). A field reaching further reads as its zero
-// value in the batch read; readField still reads it from the file.
+// How far the batch read's buffer reaches past a record at most. A field reaching further reads
+// as its zero value in the batch read; readField still reads it from the file.
 constexpr int64_t kMaxOverhang = fmt::kChunkBytes;
-
-// Jitter for the pauses between lock attempts, so that two waiting instances drift apart.
-int lockPauseMs() {
-    thread_local std::minstd_rand rng(std::random_device{}());
-    std::uniform_int_distribution<int> d(fmt::kLockPauseMinMs, fmt::kLockPauseMaxMs);
-    return d(rng);
-}
-
-}  // namespace
-
-struct Field {
-    uint32_t type = 0;
-    int32_t offset = 0;
-    int32_t width = 0;  // bytes occupied in the record
-    ValueType valueType = ValueType::Omitted;
-};
-
-namespace {
-
-StoreValue decode(const Field& f, const unsigned char* p) {
-    switch (f.type) {
-        case fmt::kByte:
-            return StoreValue::ofByte(p[0]);
-        case fmt::kShort:
-            return StoreValue::ofShort(get16(p));
-        case fmt::kInt:
-            return StoreValue::ofInt(get32(p));
-        case fmt::kLong:
-            return StoreValue::ofLong(get64(p));
-        case fmt::kFloat:
-            return StoreValue::ofFloat(getFloat(p));
-        case fmt::kDouble:
-            return StoreValue::ofDouble(getDouble(p));
-        case fmt::kBool:
-            return StoreValue::ofBool(p[0] != 0);
-        case fmt::kDateTime:
-            return StoreValue::ofDateTime(limitDateTime(getDouble(p)));
-        case fmt::kRoutinePointer:
-            return {ValueType::RoutinePointer, get32(p), 0, {}};
-        case fmt::kText: {
-            const void* nul = std::memchr(p, 0, static_cast<size_t>(f.width));
-            size_t n = nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - p)
-                           : static_cast<size_t>(f.width);
-            return StoreValue::ofText(std::string(reinterpret_cast<const char*>(p), n));
-        }
-        case fmt::kBytes:
-            return {ValueType::Bytes, get32(p), 0, {}};
-        default:
-            // Memo values live in the companion file, which this store does not open.
-            return zeroValue(f.valueType);
-    }
-}
-
-// Encodes a value already of the field's value type into the field's `width` bytes (zeroed by
-// the caller). An omitted value leaves the zeros.
-void encode(const Field& f, const StoreValue& v, unsigned char* p) {
-    if (v.type == ValueType::Omitted) return;
-    switch (f.type) {
-        case fmt::kByte:
-            p[0] = static_cast<unsigned char>(v.integer);
-            break;
-        case fmt::kShort:
-            put16(p, v.integer);
-            break;
-        case fmt::kInt:
-        case fmt::kRoutinePointer:
-        case fmt::kBytes:
-            put32(p, v.integer);
-            break;
-        case fmt::kLong:
-            put64(p, v.integer);
-            break;
-        case fmt::kFloat: {
-            float x = static_cast<float>(v.real);
-            std::memcpy(p, &x, sizeof x);
-            break;
-        }
-        case fmt::kDouble:
-        case fmt::kDateTime: {
-            double x = v.real;
-            std::memcpy(p, &x, sizeof x);
-            break;
-        }
-        case fmt::kBool:
-            p[0] = v.integer != 0 ? 1 : 0;
-            break;
-        case fmt::kText: {
-            // A text of `width` bytes or more fills the field without a NUL.
-            size_t n = std::min(v.text.size(), static_cast<size_t>(f.width));
-            std::memcpy(p, v.text.data(), n);
-            break;
-        }
-        default:
-            break;  // Memo: no companion file, the block number stays 0
-    }
-}
-
-// The value as the field stores it: unchanged when of the field's type, converted between
-// numeric types, the zero value when omitted; otherwise a type mismatch.
-int32_t prepare(const Field& f, const StoreValue& v, StoreValue& out) {
-    if (v.type == ValueType::Omitted) {
-        out = zeroValue(f.valueType);
-        out.type = ValueType::Omitted;
-        return kOk;
-    }
-    if (v.type == f.valueType) {
-        out = v;
-        return kOk;
-    }
-    if (isNumeric(v.type) && isNumeric(f.valueType)) {
-        out = convertNumeric(v, f.valueType);
-        return kOk;
-    }
-    return kTypeMismatch;
-}
 
 }  // namespace
 
 struct RecordStore::Impl {
+    explicit Impl(std::shared_ptr<FileAccess> files) : access(std::move(files)), locks(*access) {}
+
     std::shared_ptr<FileAccess> access;
     std::unique_ptr<File> file;
     std::string path;
-    int32_t recordLength = 0;
-    int32_t fieldCount = 0;
+    RecordLayout layout;
     int64_t dataStart = 0;
-    int32_t overhang = 0;  // bytes the furthest field reaches past the record's end
-    std::vector<Field> fields;
     int32_t cursor = 0;
-
-    struct Held {
-        int count = 0;
-        bool onFile = false;  // false: taken while the whole file was held, nothing to release
-    };
-    std::map<std::pair<int64_t, int64_t>, Held> locks;
+    LockTable locks;
 
     bool isOpen() const { return file != nullptr; }
-    // Whether the batch read's buffer holds all of the field's bytes.
-    bool inView(const Field& f) const {
-        return int64_t{f.offset} + f.width <= int64_t{recordLength} + overhang;
-    }
-    int64_t recordPos(int64_t index) const { return dataStart + index * recordLength; }
+    int32_t fieldCount() const { return static_cast<int32_t>(layout.fields.size()); }
+    int32_t recordLength() const { return layout.recordLength; }
+    int64_t recordPos(int64_t index) const { return dataStart + index * layout.recordLength; }
     // Records per chunk of a walk; callers take no more than the file counts, so that a file of
     // few but long records (a record length of 2 GB is valid) needs no buffer beyond them.
     int32_t chunkRecords() const {
-        return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / recordLength));
+        return static_cast<int32_t>(std::max<int64_t>(1, fmt::kChunkBytes / layout.recordLength));
     }
 
-    bool holdsWholeFile() const {
-        auto it = locks.find({fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength});
-        return it != locks.end() && it->second.count > 0;
-    }
+    Status lock(int64_t offset, int64_t length) { return locks.lock(*file, offset, length); }
+    Status unlock(int64_t offset, int64_t length) { return locks.unlock(*file, offset, length); }
 
-    // Takes a lock, counting nested takes. A range another instance holds is retried for up to
-    // 2000 ms with pauses of 20 to 39 ms, so that two instances never fail each other's
-    // operations over a lock held for a moment.
-    int32_t lock(int64_t offset, int64_t length) {
-        auto key = std::make_pair(offset, length);
-        auto it = locks.find(key);
-        if (it != locks.end()) {
-            ++it->second.count;
-            return kOk;
-        }
-        bool whole = offset == fmt::kWholeFileLockOffset && length == fmt::kWholeFileLockLength;
-        if (!whole && holdsWholeFile()) {
-            locks[key] = {1, false};
-            return kOk;
-        }
-        int64_t start = access->nowMs();
-        for (;;) {
-            FileError e = file->lock(offset, length);
-            if (e == FileError::None) break;
-            bool busy = e == FileError::LockViolation || e == FileError::SharingViolation;
-            if (!busy || access->nowMs() - start >= fmt::kLockRetryMs) {
-                return e == FileError::Unclassified ? kLockFailed : errorCode(e);
-            }
-            access->sleepMs(lockPauseMs());
-        }
-        locks[key] = {1, true};
-        return kOk;
-    }
-
-    int32_t unlock(int64_t offset, int64_t length) {
-        auto it = locks.find({offset, length});
-        if (it == locks.end()) return kUnlockFailed;
-        if (--it->second.count > 0) return kOk;
-        bool onFile = it->second.onFile;
-        locks.erase(it);
-        if (onFile && file->unlock(offset, length) != FileError::None) return kUnlockFailed;
-        return kOk;
-    }
-
-    void releaseAllLocks() {
-        for (auto& [key, held] : locks) {
-            if (held.onFile) file->unlock(key.first, key.second);
-        }
-        locks.clear();
+    // Drops the file and everything read from it.
+    void reset() {
+        if (file) locks.releaseAll(*file);
+        file.reset();
+        path.clear();
+        layout = {};
+        dataStart = 0;
+        cursor = 0;
     }
 
     // Reads recordCount and nextSerial (the caller holds a lock that covers offset 16).
-    int32_t readCountAndSerial(int32_t& count, int32_t& next) {
+    Status readCountAndSerial(int32_t& count, int32_t& next) {
         unsigned char b[fmt::kCountAndSerialSize];
         IoResult r = file->readAt(fmt::kCountOffset, b, sizeof b);
-        if (!r.ok() || r.bytes < static_cast<int64_t>(sizeof b)) return kReadCountFailed;
-        count = std::max(0, get32(b));
-        next = std::max(fmt::kFirstValidSerial, get32(b + 4));
-        return kOk;
+        if (!r.ok() || r.bytes < static_cast<int64_t>(sizeof b)) return Status::ReadCountFailed;
+        count = std::max(0, decodeI32(b));
+        next = std::max(fmt::kFirstValidSerial, decodeI32(b + 4));
+        return Status::Ok;
     }
 
     // Locks the count, reads it and unlocks.
-    int32_t lockedCount(int32_t& count) {
-        int32_t code = lock(fmt::kCountOffset, fmt::kByteLockLength);
-        if (code != kOk) return code;
+    Status lockedCount(int32_t& count) {
+        Status s = lock(fmt::kCountOffset, fmt::kByteLockLength);
+        if (s != Status::Ok) return s;
         int32_t next = 0;
-        code = readCountAndSerial(count, next);
-        int32_t u = unlock(fmt::kCountOffset, fmt::kByteLockLength);
-        return code != kOk ? code : u;
+        s = readCountAndSerial(count, next);
+        Status u = unlock(fmt::kCountOffset, fmt::kByteLockLength);
+        return s != Status::Ok ? s : u;
     }
 
-    int32_t writeCount(int32_t count) {
+    Status writeCount(int32_t count) {
         unsigned char b[4];
-        put32(b, count);
-        IoResult r = file->writeAt(fmt::kCountOffset, b, sizeof b);
-        return r.ok() ? kOk : errorCode(r.error);
+        encodeI32(b, count);
+        return file->writeAt(fmt::kCountOffset, b, sizeof b).status;
     }
 
-    int32_t checkAndReconcile();
-    int32_t repairCopies();
-    int32_t findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
-    int32_t markSlots(const std::vector<int32_t>& bad);
-    int32_t purgeLocked();
-    int32_t markCurrent(int32_t expected);
-    int32_t writeCurrent(int p, const StoreValue& value, int32_t expected);
+    // Reads the serial of the record at `index`: a record beginning at or beyond the end of the
+    // file gives NoCurrentRecord, a short or failed read ReadRecordFailed.
+    Status readSerial(int64_t index, int32_t& serial) {
+        unsigned char b[fmt::kSerialSize];
+        IoResult r = file->readAt(recordPos(index) + fmt::kSerialOffset, b, sizeof b);
+        if (r.ok() && r.bytes == 0) return Status::NoCurrentRecord;
+        if (!r.ok() || r.bytes < fmt::kSerialSize) return Status::ReadRecordFailed;
+        serial = decodeI32(b);
+        return Status::Ok;
+    }
+
+    Status writeSerial(int64_t index, int32_t serial) {
+        unsigned char b[fmt::kSerialSize];
+        encodeI32(b, serial);
+        return file->writeAt(recordPos(index) + fmt::kSerialOffset, b, sizeof b).status;
+    }
+
+    Status checkAndReconcile();
+    Status repairCopies();
+    Status findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
+    Status markSlots(const std::vector<int32_t>& bad);
+    Status purgeLocked();
+    Status markCurrent(int32_t expected);
+    Status writeCurrent(int p, const StoreValue& value, int32_t expected);
 };
 
 // Checks header and descriptors in the order the format fixes, then makes the count name only
 // whole records and the file end at the last counted record.
-int32_t RecordStore::Impl::checkAndReconcile() {
+Status RecordStore::Impl::checkAndReconcile() {
     unsigned char h[fmt::kHeaderSize];
     IoResult r = file->readAt(0, h, sizeof h);
-    if (!r.ok()) return kOpenFailed;
-    if (r.bytes < fmt::kHeaderSize) return kNotADatabase;
+    if (!r.ok()) return Status::OpenFailed;
+    if (r.bytes < fmt::kHeaderSize) return Status::NotADatabase;
     if (std::memcmp(h + fmt::kMagicOffset, fmt::kPasswordMagic, fmt::kMagicSize) == 0) {
-        return kPassword;
+        return Status::Password;
     }
     if (std::memcmp(h + fmt::kMagicOffset, fmt::kMagic, fmt::kMagicSize) != 0) {
-        return kNotADatabase;
+        return Status::NotADatabase;
     }
-    int32_t length = get32(h + fmt::kRecordLengthOffset);
-    int32_t count = get32(h + fmt::kCountOffset);
-    int32_t next = get32(h + fmt::kNextSerialOffset);
+    int32_t length = decodeI32(h + fmt::kRecordLengthOffset);
+    int32_t count = decodeI32(h + fmt::kCountOffset);
+    int32_t next = decodeI32(h + fmt::kNextSerialOffset);
     // Every record begins with its 4-byte serial, so a shorter record length is no database:
     // its serials would overlap the next record.
     if (length < fmt::kSerialSize || count < 0 || next < fmt::kFirstValidSerial) {
-        return kNotADatabase;
+        return Status::NotADatabase;
     }
-    if (static_cast<uint32_t>(get32(h + fmt::kVersionOffset)) > fmt::kVersion) {
-        return kVersionTooHigh;
-    }
+    if (coding::decodeU32(h + fmt::kVersionOffset) > fmt::kVersion) return Status::VersionTooHigh;
     unsigned char fc[fmt::kFieldCountSize];
     r = file->readAt(fmt::kFieldCountOffset, fc, sizeof fc);
-    if (!r.ok()) return kOpenFailed;
-    if (r.bytes < fmt::kFieldCountSize) return kNotADatabase;
-    int32_t nFields = get32(fc);
-    if (nFields <= 0) return kNotADatabase;
+    if (!r.ok()) return Status::OpenFailed;
+    if (r.bytes < fmt::kFieldCountSize) return Status::NotADatabase;
+    int32_t nFields = decodeI32(fc);
+    if (nFields <= 0) return Status::NotADatabase;
     IoResult size = file->size();
-    if (!size.ok()) return kOpenFailed;
+    if (!size.ok()) return Status::OpenFailed;
     int64_t start = fmt::dataStart(nFields);
-    if (size.bytes < start) return kNotADatabase;  // fewer descriptor bytes than counted
+    if (size.bytes < start) return Status::NotADatabase;  // fewer descriptor bytes than counted
 
     std::vector<unsigned char> d(static_cast<size_t>(fmt::kDescriptorSize * nFields));
     r = file->readAt(fmt::kDescriptorsOffset, d.data(), d.size());
-    if (!r.ok()) return kOpenFailed;
-    if (r.bytes < static_cast<int64_t>(d.size())) return kNotADatabase;
+    if (!r.ok()) return Status::OpenFailed;
+    if (r.bytes < static_cast<int64_t>(d.size())) return Status::NotADatabase;
     std::vector<Field> parsed(static_cast<size_t>(nFields));
     int64_t furthest = length;
     for (int32_t i = 0; i < nFields; ++i) {
-        const unsigned char* p = d.data() + fmt::kDescriptorSize * i;
-        if (std::memchr(p + fmt::kNameOffset, 0, fmt::kNameMaxLength + 1) == nullptr) {
-            return kNotADatabase;
-        }
         Field& f = parsed[static_cast<size_t>(i)];
-        f.type = static_cast<uint32_t>(get32(p + fmt::kTypeOffset));
-        f.offset = get32(p + fmt::kFieldOffsetOffset);
-        int32_t width = get32(p + fmt::kWidthOffset);
-        if (f.offset < 0 || f.type < fmt::kFirstType || f.type > fmt::kLastType) {
-            return kNotADatabase;
-        }
-        if (f.type == fmt::kText && width <= 0) return kNotADatabase;
-        f.width = f.type == fmt::kText ? width : fmt::fixedWidth(f.type);
-        f.valueType = valueTypeOf(f.type);
+        Status s = parseDescriptor(d.data() + fmt::kDescriptorSize * i, f);
+        if (s != Status::Ok) return s;
         furthest = std::max<int64_t>(furthest, int64_t{f.offset} + f.width);
     }
 
@@ -546,40 +211,39 @@ int32_t RecordStore::Impl::checkAndReconcile() {
         // A count naming records of which not one is whole means a damaged record length (one
         // far beyond the file), not a cut file: setting the count to 0 would throw every record
         // away, so such a file is refused and left as it is.
-        if (!file->writable() || fit == 0) return kBadFileSize;
+        if (!file->writable() || fit == 0) return Status::BadFileSize;
         count = static_cast<int32_t>(fit);
-        int32_t code = writeCount(count);
-        if (code != kOk) return code;
+        Status s = writeCount(count);
+        if (s != Status::Ok) return s;
     }
     int64_t end = start + int64_t{count} * length;
     if (file->writable() && size.bytes != end) {
-        FileError e = file->truncate(end);
-        if (e != FileError::None) return errorCode(e);
+        Status s = file->truncate(end);
+        if (s != Status::Ok) return s;
     }
-    recordLength = length;
-    fieldCount = nFields;
+    layout.fields = std::move(parsed);
+    layout.recordLength = length;
+    layout.overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, kMaxOverhang));
     dataStart = start;
-    fields = std::move(parsed);
-    overhang = static_cast<int32_t>(std::min<int64_t>(furthest - length, kMaxOverhang));
-    return kOk;
+    return Status::Ok;
 }
 
 // Finds the slots that hold no genuine record: a serial of 0 or at least nextSerial (no append
 // gave it), and of two slots with one serial every one but the highest. A purge moves records
 // down in file order and overwrites an original only after its copy is complete, so the highest
 // copy of a serial is always whole while a lower one may be torn.
-int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
+Status RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
+    const int32_t len = recordLength();
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
     const int32_t per = std::min(chunkRecords(), count);
-    std::vector<unsigned char> buf(static_cast<size_t>(per) * recordLength);
+    std::vector<unsigned char> buf(static_cast<size_t>(per) * len);
     for (int32_t first = 0; first < count; first += per) {
         int32_t n = std::min(per, count - first);
-        IoResult r =
-            file->readAt(recordPos(first), buf.data(), static_cast<size_t>(n) * recordLength);
-        if (!r.ok()) return errorCode(r.error);
-        int32_t whole = static_cast<int32_t>(r.bytes / recordLength);
+        IoResult r = file->readAt(recordPos(first), buf.data(), static_cast<size_t>(n) * len);
+        if (!r.ok()) return r.status;
+        int32_t whole = static_cast<int32_t>(r.bytes / len);
         for (int32_t i = 0; i < whole; ++i) {
-            int32_t s = get32(buf.data() + static_cast<size_t>(i) * recordLength);
+            int32_t s = decodeI32(buf.data() + static_cast<size_t>(i) * len);
             if (s == 0 || s >= next) {
                 bad.push_back(first + i);
             } else if (s > 0) {
@@ -592,48 +256,46 @@ int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vecto
     for (size_t i = 0; i + 1 < live.size(); ++i) {
         if (live[i].first == live[i + 1].first) bad.push_back(live[i].second);
     }
-    return kOk;
+    return Status::Ok;
 }
 
 // Marks the given slots deleted (a negative serial), so that a purge removes them.
-int32_t RecordStore::Impl::markSlots(const std::vector<int32_t>& bad) {
+Status RecordStore::Impl::markSlots(const std::vector<int32_t>& bad) {
     for (int32_t index : bad) {
-        unsigned char b[fmt::kSerialSize];
-        IoResult r = file->readAt(recordPos(index) + fmt::kSerialOffset, b, sizeof b);
-        if (!r.ok() || r.bytes < fmt::kSerialSize) return kReadRecordFailed;
-        int32_t s = get32(b);
+        int32_t s = 0;
+        if (readSerial(index, s) != Status::Ok) return Status::ReadRecordFailed;
         if (s < 0) continue;
-        put32(b, s > 0 ? -int64_t{s} : -1);
-        IoResult w = file->writeAt(recordPos(index) + fmt::kSerialOffset, b, sizeof b);
-        if (!w.ok()) return errorCode(w.error);
+        Status w = writeSerial(index, s > 0 ? -s : -1);
+        if (w != Status::Ok) return w;
     }
-    return kOk;
+    return Status::Ok;
 }
 
 // Repairs what an interrupted purge can leave: a record present twice, or a torn copy. Marks the
 // bad slots and purges them; an interrupted repair leaves the same kind of file and is repaired
 // again by the next open.
-int32_t RecordStore::Impl::repairCopies() {
+Status RecordStore::Impl::repairCopies() {
     int32_t count = 0, next = 0;
-    int32_t code = readCountAndSerial(count, next);
-    if (code != kOk) return code;
+    Status s = readCountAndSerial(count, next);
+    if (s != Status::Ok) return s;
     std::vector<int32_t> bad;
-    code = findBadCopies(count, next, bad);
-    if (code != kOk || bad.empty()) return code;
-    code = markSlots(bad);
-    if (code != kOk) return code;
+    s = findBadCopies(count, next, bad);
+    if (s != Status::Ok || bad.empty()) return s;
+    s = markSlots(bad);
+    if (s != Status::Ok) return s;
     return purgeLocked();
 }
 
 // The purge walk; the caller holds the whole file.
-int32_t RecordStore::Impl::purgeLocked() {
+Status RecordStore::Impl::purgeLocked() {
     int32_t count = 0, next = 0;
-    int32_t code = readCountAndSerial(count, next);
-    if (code != kOk) return code;
+    Status s = readCountAndSerial(count, next);
+    if (s != Status::Ok) return s;
+    const int32_t length = recordLength();
     // The buffer holds no more records than there are, so that a table of huge records with
     // few of them costs no more memory than its file.
     const int32_t per = std::min(chunkRecords(), count);
-    const size_t len = static_cast<size_t>(recordLength);
+    const size_t len = static_cast<size_t>(length);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * len);
     int64_t readPos = dataStart, writePos = dataStart;
     bool removed = false;
@@ -641,11 +303,11 @@ int32_t RecordStore::Impl::purgeLocked() {
     for (int32_t first = 0; first < count;) {
         int32_t n = std::min(per, count - first);
         IoResult r = file->readAt(readPos, buf.data(), static_cast<size_t>(n) * len);
-        int32_t whole = static_cast<int32_t>(r.bytes / recordLength);
+        int32_t whole = static_cast<int32_t>(r.bytes / length);
         int32_t k = 0, inPlace = -1;
         for (int32_t i = 0; i < whole; ++i) {
             unsigned char* rec = buf.data() + static_cast<size_t>(i) * len;
-            if (get32(rec + fmt::kSerialOffset) < 0) {
+            if (decodeI32(rec + fmt::kSerialOffset) < 0) {
                 if (inPlace < 0) inPlace = k;
                 removed = true;
                 continue;
@@ -656,19 +318,19 @@ int32_t RecordStore::Impl::purgeLocked() {
         // Records before the first removal stay where they are when nothing moved yet.
         int32_t skip = writePos == readPos ? (inPlace < 0 ? k : inPlace) : 0;
         if (removed && k > skip) {
-            IoResult w = file->writeAt(writePos + static_cast<int64_t>(skip) * recordLength,
+            IoResult w = file->writeAt(writePos + static_cast<int64_t>(skip) * length,
                                        buf.data() + static_cast<size_t>(skip) * len,
                                        static_cast<size_t>(k - skip) * len);
             if (!w.ok()) {
                 // Copies below and originals above may now both be live: mark the lower ones
                 // now if the file lets us, else the next open does it.
                 std::vector<int32_t> bad;
-                if (findBadCopies(count, next, bad) == kOk) markSlots(bad);
-                return errorCode(w.error);
+                if (findBadCopies(count, next, bad) == Status::Ok) markSlots(bad);
+                return w.status;
             }
         }
-        readPos += static_cast<int64_t>(whole) * recordLength;
-        writePos += static_cast<int64_t>(k) * recordLength;
+        readPos += static_cast<int64_t>(whole) * length;
+        writePos += static_cast<int64_t>(k) * length;
         kept += k;
         if (whole < n) {
             // The rest cannot be read: it stays where it is and stays counted. The slots the
@@ -676,7 +338,7 @@ int32_t RecordStore::Impl::purgeLocked() {
             if (writePos < readPos) {
                 std::fill(buf.begin(), buf.end(), 0);
                 for (int32_t i = 0; i < per; ++i)
-                    put32(buf.data() + static_cast<size_t>(i) * len, -1);
+                    encodeI32(buf.data() + static_cast<size_t>(i) * len, -1);
                 for (int64_t at = writePos; at < readPos;) {
                     int64_t bytes =
                         std::min<int64_t>(readPos - at, static_cast<int64_t>(buf.size()));
@@ -684,68 +346,62 @@ int32_t RecordStore::Impl::purgeLocked() {
                     at += bytes;
                 }
             }
-            return r.ok() ? kReadRecordFailed : errorCode(r.error);
+            return r.ok() ? Status::ReadRecordFailed : r.status;
         }
         first += n;
     }
-    if (!removed) return kOk;
-    code = writeCount(kept);
-    if (code != kOk) {
+    if (!removed) return Status::Ok;
+    s = writeCount(kept);
+    if (s != Status::Ok) {
         std::vector<int32_t> bad;
-        if (findBadCopies(count, next, bad) == kOk) markSlots(bad);
-        return code;
+        if (findBadCopies(count, next, bad) == Status::Ok) markSlots(bad);
+        return s;
     }
     // Bytes past the new count are removed by the next open if this cut fails.
-    FileError e = file->truncate(writePos);
-    return e == FileError::None ? kOk : errorCode(e);
+    return file->truncate(writePos);
 }
 
-RecordStore::RecordStore(std::shared_ptr<FileAccess> files) : impl_(std::make_unique<Impl>()) {
-    impl_->access = files ? std::move(files) : posixFileAccess();
-}
+RecordStore::RecordStore(std::shared_ptr<FileAccess> files)
+    : impl_(std::make_unique<Impl>(files ? std::move(files) : posixFileAccess())) {}
 
 RecordStore::~RecordStore() { close(); }
 
 bool RecordStore::open(const std::string& path) {
     Impl& s = *impl_;
-    if (path.empty()) return done(kNotFound);
+    if (path.empty()) return done(Status::NotFound);
     std::string abs = normalizePath(path);
-    if (abs.empty()) return done(errorCode(FileError::BadPath));
+    if (abs.empty()) return done(Status::BadPath);
     if (s.isOpen()) {
-        if (upper(abs) == upper(s.path)) return done(kAlreadyOpen);
+        if (upper(abs) == upper(s.path)) return done(Status::AlreadyOpen);
         close();
     }
     try {
         std::unique_ptr<File> file;
-        FileError e = s.access->open(abs, true, file);
-        if (e == FileError::AccessDenied) e = s.access->open(abs, false, file);
-        if (e != FileError::None) return done(errorCode(e));
+        Status e = s.access->open(abs, true, file);
+        if (e == Status::AccessDenied) e = s.access->open(abs, false, file);
+        if (e != Status::Ok) return done(e);
         s.file = std::move(file);
         s.cursor = 0;
-        int32_t code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
-        if (code == kOk) {
+        Status code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
+        if (code == Status::Ok) {
             code = s.checkAndReconcile();
             // A failed repair leaves a file whose records are all still there; the next open
             // for writing tries again.
-            if (code == kOk && s.file->writable()) s.repairCopies();
+            if (code == Status::Ok && s.file->writable()) s.repairCopies();
             s.cursor = 0;
-            int32_t u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
-            if (code == kOk) code = u;
+            Status u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
+            if (code == Status::Ok) code = u;
         }
-        if (code != kOk) {
-            s.releaseAllLocks();
-            s.file.reset();
-            s.fields.clear();
-            s.recordLength = s.fieldCount = 0;
+        if (code != Status::Ok) {
+            s.reset();
             return done(code);
         }
     } catch (const std::bad_alloc&) {
-        s.releaseAllLocks();
-        s.file.reset();
-        return done(kNoMemory);
+        s.reset();
+        return done(Status::NoMemory);
     }
     s.path = abs;
-    return done(kOk);
+    return done(Status::Ok);
 }
 
 void RecordStore::close(const std::string& path) {
@@ -755,77 +411,72 @@ void RecordStore::close(const std::string& path) {
         upper(path) != upper(s.path)) {
         return;
     }
-    s.releaseAllLocks();
-    s.file.reset();
-    s.path.clear();
-    s.fields.clear();
-    s.recordLength = s.fieldCount = 0;
-    s.dataStart = 0;
-    s.cursor = 0;
+    s.reset();
 }
 
 bool RecordStore::isOpen() const { return impl_->isOpen(); }
 
 int32_t RecordStore::recordCount() {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen), 0;
+    if (!s.isOpen()) return done(Status::NotOpen), 0;
     int32_t count = 0;
-    int32_t code = s.lockedCount(count);
+    Status code = s.lockedCount(count);
     done(code);
-    return code == kOk ? count : 0;
+    return code == Status::Ok ? count : 0;
 }
 
 void RecordStore::goToFirst() {
     if (!impl_->isOpen()) {
-        done(kNotOpen);
+        done(Status::NotOpen);
         return;
     }
     impl_->cursor = 0;
-    done(kOk);
+    done(Status::Ok);
 }
 
 bool RecordStore::goTo(int32_t n) {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
+    if (!s.isOpen()) return done(Status::NotOpen);
     int32_t count = 0;
-    int32_t code = s.lockedCount(count);
-    if (code != kOk) return done(code);
+    Status code = s.lockedCount(count);
+    if (code != Status::Ok) return done(code);
     s.cursor =
         count == 0 ? 0 : static_cast<int32_t>(std::clamp<int64_t>(int64_t{n} - 1, 0, count - 1));
-    return done(kOk);
+    return done(Status::Ok);
 }
 
 bool RecordStore::skip(int32_t n) {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
-    if (n == 0) return done(kOk);
+    if (!s.isOpen()) return done(Status::NotOpen);
+    if (n == 0) return done(Status::Ok);
     int32_t count = 0;
-    int32_t code = s.lockedCount(count);
-    if (code != kOk) return done(code);
-    if (n > 0 && (count == 0 || s.cursor >= count)) return done(kAfterLast);
-    if (n < 0 && (count == 0 || s.cursor < 0)) return done(kBeforeFirst);
+    Status code = s.lockedCount(count);
+    if (code != Status::Ok) return done(code);
+    if (n > 0 && (count == 0 || s.cursor >= count)) return done(Status::AfterLast);
+    if (n < 0 && (count == 0 || s.cursor < 0)) return done(Status::BeforeFirst);
     s.cursor = static_cast<int32_t>(std::clamp<int64_t>(int64_t{s.cursor} + n, -1, count));
-    return done(kOk);
+    return done(Status::Ok);
 }
 
 StoreValue RecordStore::readField(int p) {
     Impl& s = *impl_;
     if (!s.isOpen()) {
         gFatalHandler.load()(kNoStoreMessage);
-        done(kNotOpen);
+        done(Status::NotOpen);
         return {};
     }
-    if (p < 1 || p > s.fieldCount) {
+    const Field* field = s.layout.field(p);
+    if (field == nullptr) {
         gFatalHandler.load()(kNoFieldMessage);
-        done(kNoSuchField);
+        done(Status::NoSuchField);
         return {};
     }
-    const Field& f = s.fields[static_cast<size_t>(p - 1)];
+    const Field& f = *field;
     StoreValue zero = zeroValue(f.valueType);
-    if (s.cursor < 0) return done(kNoCurrentRecord), zero;
+    if (s.cursor < 0) return done(Status::NoCurrentRecord), zero;
     int64_t rec = s.recordPos(s.cursor);
-    int32_t code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code), zero;
+    Status code = s.lock(rec, fmt::kByteLockLength);
+    if (code != Status::Ok) return done(code), zero;
     unsigned char small[64];
     std::vector<unsigned char> big;
     unsigned char* b = small;
@@ -847,14 +498,14 @@ StoreValue RecordStore::readField(int p) {
     if (!measured) r = s.file->readAt(rec + f.offset, b, static_cast<size_t>(f.width));
     StoreValue out = zero;
     if (r.ok() && r.bytes == 0) {
-        code = errorCode(FileError::SeekFailed);  // the field begins at or past the end
+        code = Status::SeekFailed;  // the field begins at or past the end
     } else if (!r.ok() || r.bytes < f.width) {
-        code = kReadFieldFailed;
+        code = Status::ReadFieldFailed;
     } else {
         out = decode(f, b);
     }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    done(code != kOk ? code : u);
+    Status u = s.unlock(rec, fmt::kByteLockLength);
+    done(code != Status::Ok ? code : u);
     return out;
 }
 
@@ -868,233 +519,192 @@ bool RecordStore::writeFieldIf(int p, const StoreValue& value, int32_t serial) {
 
 // Writes field p of the current record; with `expected` not 0 only while the record holds that
 // serial (marked or not), checked under the record's lock.
-int32_t RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t expected) {
-    if (!isOpen()) return kWriteNotOpen;
-    if (p < 1 || p > fieldCount) return kNoSuchField;
-    const Field& f = fields[static_cast<size_t>(p - 1)];
+Status RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t expected) {
+    if (!isOpen()) return Status::WriteNotOpen;
+    const Field* field = layout.field(p);
+    if (field == nullptr) return Status::NoSuchField;
+    const Field& f = *field;
     StoreValue v;
-    int32_t code = prepare(f, value, v);
-    if (code != kOk) return code;
-    if (cursor < 0 || expected < 0) return kNoCurrentRecord;
+    Status code = storedValue(f, value, v);
+    if (code != Status::Ok) return code;
+    if (cursor < 0 || expected < 0) return Status::NoCurrentRecord;
     int64_t rec = recordPos(cursor);
     code = lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return code;
+    if (code != Status::Ok) return code;
     IoResult size = file->size();
     unsigned char sb[fmt::kSerialSize];
     if (!size.ok()) {
-        code = errorCode(size.error);
+        code = size.status;
     } else if (rec + f.offset >= size.bytes) {
-        code = kNoCurrentRecord;
+        code = Status::NoCurrentRecord;
     } else if (expected > 0 && (!file->readAt(rec + fmt::kSerialOffset, sb, sizeof sb).ok() ||
-                                (get32(sb) != expected && get32(sb) != -expected))) {
-        code = kNoCurrentRecord;  // another record has moved here
+                                (decodeI32(sb) != expected && decodeI32(sb) != -expected))) {
+        code = Status::NoCurrentRecord;  // another record has moved here
     } else {
         try {
             std::vector<unsigned char> b(static_cast<size_t>(f.width), 0);
             encode(f, v, b.data());
             IoResult w = file->writeAt(rec + f.offset, b.data(), b.size());
-            if (!w.ok()) {
-                code = w.error == FileError::Unclassified ? kWriteFieldFailed : errorCode(w.error);
-            }
+            if (!w.ok()) code = w.status == Status::Unknown ? Status::WriteFieldFailed : w.status;
         } catch (const std::bad_alloc&) {
-            code = kNoMemory;
+            code = Status::NoMemory;
         }
     }
-    int32_t u = unlock(rec, fmt::kByteLockLength);
-    return code != kOk ? code : u;
+    Status u = unlock(rec, fmt::kByteLockLength);
+    return code != Status::Ok ? code : u;
 }
 
 bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
-    size_t k = std::min(values.size(), static_cast<size_t>(s.fieldCount));
+    if (!s.isOpen()) return done(Status::NotOpen);
+    const auto& fields = s.layout.fields;
+    size_t k = std::min(values.size(), fields.size());
     std::vector<StoreValue> prepared(k);
     for (size_t i = 0; i < k; ++i) {
-        int32_t code = prepare(s.fields[i], values[i], prepared[i]);
-        if (code != kOk) return done(code);
+        Status code = storedValue(fields[i], values[i], prepared[i]);
+        if (code != Status::Ok) return done(code);
     }
-    int32_t code = s.lock(fmt::kCountOffset, fmt::kByteLockLength);
-    if (code != kOk) return done(code);
+    Status code = s.lock(fmt::kCountOffset, fmt::kByteLockLength);
+    if (code != Status::Ok) return done(code);
     int32_t count = 0, next = 0;
     code = s.readCountAndSerial(count, next);
     // The header must still name a serial after this one and count this record: a serial or
     // count past INT32_MAX would be written as a negative number, which no open accepts.
-    if (code == kOk && (next == INT32_MAX || count == INT32_MAX)) code = kUnknown;
-    if (code != kOk) {
+    if (code == Status::Ok && (next == INT32_MAX || count == INT32_MAX)) code = Status::Unknown;
+    if (code != Status::Ok) {
         s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
         return done(code);
     }
     int64_t rec = s.recordPos(count);
     code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) {
+    if (code != Status::Ok) {
         s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
         return done(code);
     }
+    const int32_t length = s.recordLength();
     try {
-        std::vector<unsigned char> b(static_cast<size_t>(s.recordLength) + s.overhang, 0);
+        std::vector<unsigned char> b(static_cast<size_t>(length) + s.layout.overhang, 0);
         for (size_t i = 0; i < k; ++i) {
-            const Field& f = s.fields[i];
-            if (s.inView(f)) {
+            const Field& f = fields[i];
+            if (s.layout.inView(f)) {
                 encode(f, prepared[i], b.data() + f.offset);
-            } else if (f.offset < s.recordLength) {
+            } else if (f.offset < length) {
                 // Only a text can reach this far; its part inside the record is written.
                 Field inside = f;
-                inside.width = s.recordLength - f.offset;
+                inside.width = length - f.offset;
                 encode(inside, prepared[i], b.data() + f.offset);
             }
         }
-        put32(b.data() + fmt::kSerialOffset, next);
+        encodeI32(b.data() + fmt::kSerialOffset, next);
         // The record first, then the count: a crash in between leaves uncounted bytes only.
-        IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(s.recordLength));
+        IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(length));
         if (!w.ok()) {
-            code = errorCode(w.error);
+            code = w.status;
         } else {
             unsigned char h[fmt::kCountAndSerialSize];
-            put32(h, int64_t{count} + 1);
-            put32(h + 4, int64_t{next} + 1);
-            w = s.file->writeAt(fmt::kCountOffset, h, sizeof h);
-            if (!w.ok()) code = errorCode(w.error);
+            encodeI32(h, count + 1);
+            encodeI32(h + 4, next + 1);
+            code = s.file->writeAt(fmt::kCountOffset, h, sizeof h).status;
         }
     } catch (const std::bad_alloc&) {
-        code = kNoMemory;
+        code = Status::NoMemory;
     }
-    if (code == kOk) s.cursor = count;
-    int32_t u1 = s.unlock(rec, fmt::kByteLockLength);
-    int32_t u2 = s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
-    if (code == kOk) code = u1 != kOk ? u1 : u2;
+    if (code == Status::Ok) s.cursor = count;
+    Status u1 = s.unlock(rec, fmt::kByteLockLength);
+    Status u2 = s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
+    if (code == Status::Ok) code = u1 != Status::Ok ? u1 : u2;
     return done(code);
 }
 
 bool RecordStore::markDeleted() { return done(impl_->markCurrent(0)); }
 
 bool RecordStore::markDeletedIf(int32_t serial) {
-    return done(serial > 0 ? impl_->markCurrent(serial) : kNoCurrentRecord);
+    return done(serial > 0 ? impl_->markCurrent(serial) : Status::NoCurrentRecord);
 }
 
 // Negates the current record's serial; with `expected` > 0 only while the record holds it.
-int32_t RecordStore::Impl::markCurrent(int32_t expected) {
-    if (!isOpen()) return kNotOpen;
-    if (cursor < 0) return kNoCurrentRecord;
+Status RecordStore::Impl::markCurrent(int32_t expected) {
+    if (!isOpen()) return Status::NotOpen;
+    if (cursor < 0) return Status::NoCurrentRecord;
     int64_t rec = recordPos(cursor);
-    int32_t code = lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return code;
-    unsigned char b[fmt::kSerialSize];
-    IoResult r = file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
-    if (r.ok() && r.bytes == 0) {
-        code = kNoCurrentRecord;
-    } else if (!r.ok() || r.bytes < fmt::kSerialSize) {
-        code = kReadRecordFailed;
-    } else if (int32_t serial = get32(b);
-               expected > 0 && serial != expected && serial != -expected) {
-        code = kNoCurrentRecord;  // another record has moved here
-    } else if (serial > 0) {
-        put32(b, -int64_t{serial});
-        IoResult w = file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
-        if (!w.ok()) code = errorCode(w.error);
+    Status code = lock(rec, fmt::kByteLockLength);
+    if (code != Status::Ok) return code;
+    int32_t serial = 0;
+    code = readSerial(cursor, serial);
+    if (code == Status::Ok && expected > 0 && serial != expected && serial != -expected) {
+        code = Status::NoCurrentRecord;  // another record has moved here
+    } else if (code == Status::Ok && serial > 0) {
+        code = writeSerial(cursor, -serial);
     }
-    int32_t u = unlock(rec, fmt::kByteLockLength);
-    return code != kOk ? code : u;
+    Status u = unlock(rec, fmt::kByteLockLength);
+    return code != Status::Ok ? code : u;
 }
 
 bool RecordStore::purgeDeleted() {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
-    int32_t code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
-    if (code != kOk) return done(code);
+    if (!s.isOpen()) return done(Status::NotOpen);
+    Status code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
+    if (code != Status::Ok) return done(code);
     try {
         code = s.purgeLocked();
     } catch (const std::bad_alloc&) {
-        code = kNoMemory;
+        code = Status::NoMemory;
     }
     s.cursor = 0;
-    int32_t u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
-    return done(code != kOk ? code : u);
+    Status u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
+    return done(code != Status::Ok ? code : u);
 }
 
 int32_t RecordStore::currentSerial() {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen), 0;
-    if (s.cursor < 0) return done(kNoCurrentRecord), 0;
+    if (!s.isOpen()) return done(Status::NotOpen), 0;
+    if (s.cursor < 0) return done(Status::NoCurrentRecord), 0;
     int64_t rec = s.recordPos(s.cursor);
-    int32_t code = s.lock(rec, fmt::kByteLockLength);
-    if (code != kOk) return done(code), 0;
-    unsigned char b[fmt::kSerialSize];
-    IoResult r = s.file->readAt(rec + fmt::kSerialOffset, b, sizeof b);
+    Status code = s.lock(rec, fmt::kByteLockLength);
+    if (code != Status::Ok) return done(code), 0;
     int32_t serial = 0;
-    if (r.ok() && r.bytes == 0) {
-        code = kNoCurrentRecord;
-    } else if (!r.ok() || r.bytes < fmt::kSerialSize) {
-        code = kReadRecordFailed;
-    } else {
-        serial = get32(b);
-    }
-    int32_t u = s.unlock(rec, fmt::kByteLockLength);
-    done(code != kOk ? code : u);
-    return code == kOk ? serial : 0;
+    code = s.readSerial(s.cursor, serial);
+    Status u = s.unlock(rec, fmt::kByteLockLength);
+    done(code != Status::Ok ? code : u);
+    return code == Status::Ok ? serial : 0;
 }
-
-namespace {
-
-// Releases a lock on every way out of the batch read, a visitor's exception included.
-template <class Impl>
-class ScopedLock {
-  public:
-    ScopedLock(Impl& s, int64_t offset, int64_t length)
-        : s_(s), offset_(offset), length_(length), code_(s.lock(offset, length)) {}
-    ~ScopedLock() {
-        if (code_ == 0) s_.unlock(offset_, length_);
-    }
-    int32_t code() const { return code_; }
-    int32_t release() {
-        int32_t u = code_ == 0 ? s_.unlock(offset_, length_) : code_;
-        code_ = -1;
-        return u;
-    }
-
-  private:
-    Impl& s_;
-    int64_t offset_, length_;
-    int32_t code_;
-};
-
-}  // namespace
 
 bool RecordStore::readRecords(std::span<const int> fields,
                               const std::function<bool(const RecordView&)>& visit) {
     Impl& s = *impl_;
-    if (!s.isOpen()) return done(kNotOpen);
+    if (!s.isOpen()) return done(Status::NotOpen);
     for (int p : fields) {
-        if (p < 1 || p > s.fieldCount) return done(kNoSuchField);
+        if (s.layout.field(p) == nullptr) return done(Status::NoSuchField);
     }
-    ScopedLock<Impl> whole(s, fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
-    if (whole.code() != kOk) return done(whole.code());
+    ScopedLock whole(s.locks, *s.file, fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
+    if (whole.status() != Status::Ok) return done(whole.status());
     int32_t count = 0, next = 0;
-    int32_t code = s.readCountAndSerial(count, next);
-    if (code != kOk) {
+    Status code = s.readCountAndSerial(count, next);
+    if (code != Status::Ok) {
         whole.release();
         return done(code);
     }
+    const int32_t length = s.recordLength();
     const int32_t per = std::min(s.chunkRecords(), count);
-    const size_t len = static_cast<size_t>(s.recordLength);
+    const size_t len = static_cast<size_t>(length);
     std::vector<unsigned char> buf;
     try {
-        buf.resize(static_cast<size_t>(per) * len + static_cast<size_t>(s.overhang));
+        buf.resize(static_cast<size_t>(per) * len + static_cast<size_t>(s.layout.overhang));
     } catch (const std::bad_alloc&) {
         whole.release();
-        return done(kNoMemory);
+        return done(Status::NoMemory);
     }
     RecordView view;
-    view.store_ = this;
+    view.layout_ = &s.layout;
     bool going = true;
     for (int32_t first = 0; going && first < count;) {
         int32_t n = std::min(per, count - first);
-        size_t want = static_cast<size_t>(n) * len + static_cast<size_t>(s.overhang);
+        size_t want = static_cast<size_t>(n) * len + static_cast<size_t>(s.layout.overhang);
         IoResult r = s.file->readAt(s.recordPos(first), buf.data(), want);
         if (r.ok() && static_cast<size_t>(r.bytes) < want) {
             std::fill(buf.begin() + r.bytes, buf.begin() + static_cast<ptrdiff_t>(want), 0);
         }
-        int32_t got =
-            r.ok() ? static_cast<int32_t>(std::min<int64_t>(r.bytes / s.recordLength, n)) : 0;
+        int32_t got = r.ok() ? static_cast<int32_t>(std::min<int64_t>(r.bytes / length, n)) : 0;
         for (int32_t i = 0; i < got; ++i) {
             view.bytes_ = buf.data() + static_cast<size_t>(i) * len;
             view.index_ = first + i;
@@ -1104,99 +714,48 @@ bool RecordStore::readRecords(std::span<const int> fields,
             }
         }
         if (going && got < n) {
-            code = r.ok() ? kReadRecordFailed : errorCode(r.error);
+            code = r.ok() ? Status::ReadRecordFailed : r.status;
             break;
         }
         first += n;
     }
-    int32_t u = whole.release();
-    return done(code != kOk ? code : u);
+    Status u = whole.release();
+    return done(code != Status::Ok ? code : u);
 }
 
-int32_t RecordStore::fieldCount() const { return impl_->fieldCount; }
-int32_t RecordStore::recordLength() const { return impl_->recordLength; }
-int32_t RecordStore::lastError() { return tlsLastError; }
+int32_t RecordStore::fieldCount() const { return impl_->fieldCount(); }
+int32_t RecordStore::recordLength() const { return impl_->recordLength(); }
+int32_t RecordStore::lastError() { return code(tlsLastError); }
 
 int32_t RecordView::index() const { return index_; }
-int32_t RecordView::serial() const { return get32(bytes_ + fmt::kSerialOffset); }
+int32_t RecordView::serial() const { return decodeI32(bytes_ + fmt::kSerialOffset); }
+
+// Field p when the view's bytes hold all of it; nullptr otherwise.
+const Field* RecordView::viewed(int p) const {
+    const Field* f = layout_->field(p);
+    return f != nullptr && layout_->inView(*f) ? f : nullptr;
+}
 
 StoreValue RecordView::field(int p) const {
-    const auto& fields = store_->impl_->fields;
-    if (p < 1 || p > static_cast<int>(fields.size())) return {};
-    const Field& f = fields[static_cast<size_t>(p - 1)];
-    if (!store_->impl_->inView(f)) return zeroValue(f.valueType);
-    return decode(f, bytes_ + f.offset);
+    const Field* f = layout_->field(p);
+    if (f == nullptr) return {};
+    if (!layout_->inView(*f)) return zeroValue(f->valueType);
+    return decode(*f, bytes_ + f->offset);
 }
 
 int64_t RecordView::integer(int p) const {
-    const auto& fields = store_->impl_->fields;
-    if (p < 1 || p > static_cast<int>(fields.size())) return 0;
-    const Field& f = fields[static_cast<size_t>(p - 1)];
-    if (!store_->impl_->inView(f)) return {};
-    const unsigned char* b = bytes_ + f.offset;
-    switch (f.type) {
-        case fmt::kByte:
-            return b[0];
-        case fmt::kBool:
-            return b[0] != 0 ? 1 : 0;
-        case fmt::kShort:
-            return get16(b);
-        case fmt::kInt:
-        case fmt::kRoutinePointer:
-        case fmt::kBytes:
-            return get32(b);
-        case fmt::kLong:
-            return get64(b);
-        case fmt::kFloat:
-            return truncateReal(getFloat(b));
-        case fmt::kDouble:
-            return truncateReal(getDouble(b));
-        case fmt::kDateTime:
-            return truncateReal(limitDateTime(getDouble(b)));
-        default:
-            return 0;
-    }
+    const Field* f = viewed(p);
+    return f ? decodeInteger(*f, bytes_ + f->offset) : 0;
 }
 
 double RecordView::real(int p) const {
-    const auto& fields = store_->impl_->fields;
-    if (p < 1 || p > static_cast<int>(fields.size())) return 0;
-    const Field& f = fields[static_cast<size_t>(p - 1)];
-    if (!store_->impl_->inView(f)) return {};
-    const unsigned char* b = bytes_ + f.offset;
-    switch (f.type) {
-        case fmt::kFloat:
-            return getFloat(b);
-        case fmt::kDouble:
-            return getDouble(b);
-        case fmt::kDateTime:
-            return limitDateTime(getDouble(b));
-        case fmt::kText:
-        case fmt::kMemo:
-            return 0;
-        default:
-            return static_cast<double>(integer(p));
-    }
+    const Field* f = viewed(p);
+    return f ? decodeReal(*f, bytes_ + f->offset) : 0;
 }
 
 std::string_view RecordView::text(int p) const {
-    const auto& fields = store_->impl_->fields;
-    if (p < 1 || p > static_cast<int>(fields.size())) return {};
-    const Field& f = fields[static_cast<size_t>(p - 1)];
-    if (!store_->impl_->inView(f)) return {};
-    if (f.type != fmt::kText) return {};
-    const auto* b = reinterpret_cast<const char*>(bytes_ + f.offset);
-    const void* nul = std::memchr(b, 0, static_cast<size_t>(f.width));
-    size_t n =
-        nul ? static_cast<size_t>(static_cast<const char*>(nul) - b) : static_cast<size_t>(f.width);
-    return {b, n};
-}
-
-std::string errorText(int32_t code) {
-    for (const ErrorEntry& e : kErrorTexts) {
-        if (e.code == code) return e.text;
-    }
-    return kErrorTexts[0].text;
+    const Field* f = viewed(p);
+    return f ? decodeText(*f, bytes_ + f->offset) : std::string_view();
 }
 
 void setFatalHandler(FatalHandler handler) {

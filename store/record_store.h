@@ -9,9 +9,13 @@
 #include <vector>
 
 #include "store/file_access.h"
+#include "store/status.h"
 #include "store/store_value.h"
 
 namespace store {
+
+struct Field;
+struct RecordLayout;
 
 // One record as the batch read hands it to its visitor. Valid only during the visit.
 class RecordView {
@@ -29,7 +33,8 @@ class RecordView {
 
   private:
     friend class RecordStore;
-    const class RecordStore* store_ = nullptr;
+    const Field* viewed(int p) const;
+    const RecordLayout* layout_ = nullptr;
     const unsigned char* bytes_ = nullptr;
     int32_t index_ = 0;
 };
@@ -109,17 +114,14 @@ class RecordStore {
     int32_t fieldCount() const;
     int32_t recordLength() const;
 
-    // The code of the most recent operation on this thread, 0 for success.
+    // The code of the most recent operation on this thread, 0 for success (a Status value;
+    // errorText gives its text).
     static int32_t lastError();
 
   private:
-    friend class RecordView;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The fixed text the store keeps for an error code ("未知错误" for codes it does not know).
-std::string errorText(int32_t code);
 
 // Called for the two fatal misuses of readField with the GBK message text; must not return.
 // The default writes the message to standard error and ends the process with exit code -1.

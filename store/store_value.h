@@ -46,14 +46,8 @@ struct StoreValue {
 
     bool asBool() const { return integer != 0; }
     float asFloat() const { return static_cast<float>(real); }
-    // The value as a 64-bit real whatever its numeric type (how the ledger compares numbers).
-    double asReal() const;
 
     bool operator==(const StoreValue&) const = default;
 };
-
-// Converts a numeric value to another numeric type by the store's conversion table.
-// Both types must be numeric.
-StoreValue convertNumeric(const StoreValue& v, ValueType to);
 
 }  // namespace store

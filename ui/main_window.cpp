@@ -21,7 +21,6 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTableView>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
@@ -582,25 +581,10 @@ void MainWindow::onWindowCreated() {
     setStatusText(4, kReady);
 }
 
-// Writes the empty ledger database under a temporary name and moves it into place, so that a
-// failed first start never leaves a partial file; the move refuses to replace a file that
-// appeared meanwhile.
+// The first start's empty database; a file that appeared meanwhile is never replaced.
 void MainWindow::writeEmptyDatabase() {
-    const std::string bytes = ledger::emptyLedgerDatabase();
-    QTemporaryFile temp(QFileInfo(ledgerPath_).absolutePath() +
-                        QStringLiteral("/Database.edb.XXXXXX"));
-    if (!temp.open()) return;
-    if (temp.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !temp.flush()) {
-        return;
-    }
-    temp.close();
-    if (QFile::rename(temp.fileName(), ledgerPath_)) {
-        temp.setAutoRemove(false);
-        QFile::setPermissions(ledgerPath_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                               QFile::ReadOther);
-    }
+    ledger::writeEmptyDatabase(*store::posixFileAccess(),
+                               QFile::encodeName(ledgerPath_).toStdString());
 }
 
 void MainWindow::reportOpenFailure(int32_t code) {

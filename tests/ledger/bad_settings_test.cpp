@@ -99,7 +99,7 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         write(c.bytes);
-        EXPECT_EQ(readCategoryCount(path), c.count);
+        EXPECT_EQ(readCategoryCount(Categories{path}), c.count);
         int32_t count = 0;
         EXPECT_EQ(load(count), c.listed);
         EXPECT_EQ(count, c.count);
@@ -119,8 +119,8 @@ TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
         Categories c{path, 0};
         TextList choices;
         loadModeCategoryChoices(c, LedgerMode::Income, choices);
-        bool ok = count == INT32_MAX && listed.size() <= 1001 &&
-                  listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
+        bool ok = count == INT32_MAX && listed.size() <= 1001 && listed[0] == kWages &&
+                  listed[1].empty() && choices.items().size() == 1 &&
                   removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
         ::_exit(ok ? 0 : 1);
     }
@@ -138,15 +138,15 @@ TEST_F(BadSettings, AddingToTheLargestCountWraps) {
     TextList box;
     addCategory(c, box, kWages);
     EXPECT_EQ(c.categoryCount, INT32_MIN);
-    EXPECT_EQ(readProfileString(path, kCount, "1"), "-2147483648");
-    EXPECT_EQ(readProfileString(path, kClass, "-2147483648"), kWages);
-    EXPECT_EQ(readCategoryCount(path), INT32_MIN);
+    EXPECT_EQ(readProfileString(*store::posixFileAccess(), path, kCount, "1"), "-2147483648");
+    EXPECT_EQ(readProfileString(*store::posixFileAccess(), path, kClass, "-2147483648"), kWages);
+    EXPECT_EQ(readCategoryCount(Categories{path}), INT32_MIN);
 }
 
 // The settings file as a directory: nothing reads, every write fails, nothing is created.
 TEST_F(BadSettings, ADirectoryInPlaceOfTheFile) {
     std::filesystem::create_directory(path);
-    EXPECT_EQ(readCategoryCount(path), 0);
+    EXPECT_EQ(readCategoryCount(Categories{path}), 0);
     Categories c{path, 0};
     TextList box;
     addCategory(c, box, kWages);

@@ -160,12 +160,12 @@ TEST_F(CategoriesTest, AHugeCountReadsNoMoreThanTheFileCanHold) {
 
         // Removing renumbers what the file holds and brings the count down to it.
         EXPECT_EQ(removeCategory(c_, box, kOther), RemoveResult::Removed);
-        const int32_t n = readCategoryCount(c_.settingsPath);
+        const int32_t n = readCategoryCount(c_);
         EXPECT_LE(n, static_cast<int32_t>(walked));
-        EXPECT_EQ(readCategory(c_.settingsPath, 1), kWage);
-        EXPECT_EQ(readCategory(c_.settingsPath, 2), kTransfer);
-        EXPECT_EQ(readCategory(c_.settingsPath, n), kBonus);
-        EXPECT_EQ(readCategory(c_.settingsPath, 500000000), "");
+        EXPECT_EQ(readCategory(c_, 1), kWage);
+        EXPECT_EQ(readCategory(c_, 2), kTransfer);
+        EXPECT_EQ(readCategory(c_, n), kBonus);
+        EXPECT_EQ(readCategory(c_, 500000000), "");
         TextList again;
         loadModeCategoryChoices(c_, LedgerMode::Income, again);
         EXPECT_EQ(items(again), (std::vector<std::string>{kWage, kTransfer, kBonus})) << count;
@@ -242,8 +242,8 @@ TEST_F(CategoriesTest, AddAtTheLargestCountWrapsAroundLikeTheCountsReading) {
     loadCategoryLists(c_, filter, box);
     addCategory(c_, box, kFood);
     EXPECT_EQ(c_.categoryCount, INT32_MIN);
-    EXPECT_EQ(readCategoryCount(c_.settingsPath), INT32_MIN);
-    EXPECT_EQ(readCategory(c_.settingsPath, INT32_MIN), kFood);
+    EXPECT_EQ(readCategoryCount(c_), INT32_MIN);
+    EXPECT_EQ(readCategory(c_, INT32_MIN), kFood);
 }
 
 TEST_F(CategoriesTest, FailedAddStillChangesMemoryUntilTheNextRead) {

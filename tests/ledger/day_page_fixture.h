@@ -18,8 +18,8 @@
 #include "ledger/settings_file.h"
 #include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
-#include "store/fault_file_access.h"
 #include "store/record_store.h"
+#include "testsupport/fault_file_access.h"
 
 namespace ledger::testing {
 
@@ -132,10 +132,10 @@ class DayPageTest : public ::testing::Test {
 
     void writeCategories(const std::vector<std::string>& names) {
         for (size_t k = 0; k < names.size(); ++k) {
-            writeProfileString(categories.settingsPath, std::string(kCategorySection),
-                               std::to_string(k + 1), names[k]);
+            writeProfileString(*categories.files, categories.settingsPath,
+                               std::string(kCategorySection), std::to_string(k + 1), names[k]);
         }
-        writeProfileString(categories.settingsPath, std::string(kCountSection),
+        writeProfileString(*categories.files, categories.settingsPath, std::string(kCountSection),
                            std::string(kCountKey), std::to_string(names.size()));
     }
 
@@ -172,7 +172,8 @@ class DayPageTest : public ::testing::Test {
 
     std::filesystem::path dir;
     std::string ledgerPath;
-    std::shared_ptr<store::FaultFileAccess> files = std::make_shared<store::FaultFileAccess>();
+    std::shared_ptr<testsupport::FaultFileAccess> files =
+        std::make_shared<testsupport::FaultFileAccess>();
     store::RecordStore store{files};
     FakeWindow window;
     WalkGuard guard;

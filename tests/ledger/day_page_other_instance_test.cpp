@@ -12,40 +12,33 @@
 #include "ledger/day_texts.h"
 #include "store/file_access.h"
 #include "tests/ledger/day_page_fixture.h"
+#include "testsupport/forwarding_file_access.h"
 
 namespace ledger::testing {
 namespace {
 
 // Runs `hook` once, just before the given take of a one-byte lock at `offset` (counted from 1),
 // as if another process had acted at that moment.
-class LockHookAccess : public store::FileAccess {
+class LockHookAccess : public testsupport::ForwardingFileAccess {
   public:
     int64_t offset = -1;
     int nth = 0;
     std::function<void()> hook;
 
-    store::FileError open(const std::string& path, bool writable,
-                          std::unique_ptr<store::File>& out) override {
+    store::Status open(const std::filesystem::path& path, bool writable,
+                       std::unique_ptr<store::File>& out) override {
         std::unique_ptr<store::File> inner;
-        store::FileError e = store::posixFileAccess()->open(path, writable, inner);
-        if (e == store::FileError::None) out = std::make_unique<HookFile>(std::move(inner), *this);
+        store::Status e = inner_->open(path, writable, inner);
+        if (e == store::Status::Ok) out = std::make_unique<HookFile>(std::move(inner), *this);
         return e;
     }
 
   private:
-    class HookFile : public store::File {
+    class HookFile : public testsupport::ForwardingFile {
       public:
         HookFile(std::unique_ptr<store::File> inner, LockHookAccess& access)
-            : inner_(std::move(inner)), access_(access) {}
-        store::IoResult readAt(int64_t o, void* b, size_t n) override {
-            return inner_->readAt(o, b, n);
-        }
-        store::IoResult writeAt(int64_t o, const void* b, size_t n) override {
-            return inner_->writeAt(o, b, n);
-        }
-        store::IoResult size() override { return inner_->size(); }
-        store::FileError truncate(int64_t n) override { return inner_->truncate(n); }
-        store::FileError lock(int64_t o, int64_t n) override {
+            : ForwardingFile(std::move(inner)), access_(access) {}
+        store::Status lock(int64_t o, int64_t n) override {
             if (access_.hook && n == 1 && o == access_.offset && --access_.nth == 0) {
                 auto hook = std::move(access_.hook);
                 access_.hook = nullptr;
@@ -53,11 +46,8 @@ class LockHookAccess : public store::FileAccess {
             }
             return inner_->lock(o, n);
         }
-        store::FileError unlock(int64_t o, int64_t n) override { return inner_->unlock(o, n); }
-        bool writable() const override { return inner_->writable(); }
 
       private:
-        std::unique_ptr<store::File> inner_;
         LockHookAccess& access_;
     };
 };

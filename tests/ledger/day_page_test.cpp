@@ -267,7 +267,7 @@ TEST_F(DayPageTest, AddWithoutItemOrAmountDoesNothing) {
 
 TEST_F(DayPageTest, FailedAppendShowsAddFailedAndAddsNoRow) {
     page->refreshDayView();
-    store::FaultPlan plan;
+    testsupport::FaultPlan plan;
     plan.failWriteAt = 0;
     files->setPlan(plan);
     add("x", "5", "n");
@@ -392,7 +392,7 @@ TEST_F(DayPageTest, FailedSaveShowsSaveFailedAndKeepsRowAndRecord) {
     page->entryInputs().item = "b";
     page->entryInputs().amount = "2";
     // The item is written, the amount's write fails: the item is put back.
-    store::FaultPlan plan;
+    testsupport::FaultPlan plan;
     plan.failWriteAt = 1;
     files->setPlan(plan);
     page->addOrSave();
@@ -585,7 +585,7 @@ TEST_F(DayPageTest, QueuedRefreshesRunOnceAndKeepTheModeText) {
 
 TEST_F(DayPageTest, ARefreshFromInsideAMessageBoxWaitsForTheAdd) {
     page->refreshDayView();
-    store::FaultPlan plan;
+    testsupport::FaultPlan plan;
     plan.failWriteAt = 0;
     files->setPlan(plan);
     int focusAtReset = -1;

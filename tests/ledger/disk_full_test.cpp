@@ -26,9 +26,9 @@ TEST_F(DayPageTest, AddOnAFullDiskShowsAddFailedAtEveryWrite) {
     ASSERT_EQ(page->dayList().rowCount(), 1);
     for (int k = 0; k < 2; ++k) {
         SCOPED_TRACE("write " + std::to_string(k) + " of the add fails");
-        store::FaultPlan plan;
+        testsupport::FaultPlan plan;
         plan.failWriteAt = k;
-        plan.writeError = store::FileError::DiskFull;
+        plan.writeError = store::Status::DiskFull;
         plan.persist = true;
         files->setPlan(plan);
         window.messages.clear();

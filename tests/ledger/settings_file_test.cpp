@@ -55,14 +55,15 @@ class SettingsFileTest : public ::testing::Test {
         return names;
     }
 
+    store::FileAccess& files_ = *store::posixFileAccess();
     fs::path dir_;
     std::string path_;
 };
 
 TEST_F(SettingsFileTest, MissingFileReadsEmptyAndIsNotCreated) {
-    EXPECT_EQ(readProfileString(path_, kTotal, "1"), "");
+    EXPECT_EQ(readProfileString(files_, path_, kTotal, "1"), "");
     EXPECT_FALSE(fs::exists(path_));
-    EXPECT_EQ(readProfileString((dir_ / "no" / "pz.ini").string(), kTotal, "1"), "");
+    EXPECT_EQ(readProfileString(files_, (dir_ / "no" / "pz.ini").string(), kTotal, "1"), "");
 }
 
 TEST_F(SettingsFileTest, ReadsValuesByTheFileRules) {
@@ -131,29 +132,29 @@ TEST_F(SettingsFileTest, ReadsValuesByTheFileRules) {
         {"missing", "1", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(readProfileString(path_, c.section, c.key), c.value)
+        EXPECT_EQ(readProfileString(files_, path_, c.section, c.key), c.value)
             << "[" << c.section << "] " << c.key;
     }
-    EXPECT_EQ(readProfileString("  \t" + path_, kTotal, "1"), "3");
-    EXPECT_EQ(readProfileString("  ", kTotal, "1"), "");
+    EXPECT_EQ(readProfileString(files_, "  \t" + path_, kTotal, "1"), "3");
+    EXPECT_EQ(readProfileString(files_, "  ", kTotal, "1"), "");
 }
 
 TEST_F(SettingsFileTest, LongValuesAreCutAtACharacterBoundary) {
     std::string longValue = "ab";
     while (longValue.size() < kProfileValueMax + 10) longValue += kWage;
     put(path_, "[s]\r\nk=" + longValue + "\r\n");
-    std::string read = readProfileString(path_, "s", "k");
+    std::string read = readProfileString(files_, path_, "s", "k");
     EXPECT_EQ(read.size(), kProfileValueMax - 1);  // the character at the limit is not split
     EXPECT_EQ(read, longValue.substr(0, kProfileValueMax - 1));
 }
 
 TEST_F(SettingsFileTest, WritingCreatesReplacesAndAppends) {
-    ASSERT_TRUE(writeProfileString(path_, kCategory, "1", kWage));
+    ASSERT_TRUE(writeProfileString(files_, path_, kCategory, "1", kWage));
     EXPECT_EQ(get(path_), "[" + kCategory + "]\r\n1=" + kWage + "\r\n");
-    ASSERT_TRUE(writeProfileString(path_, kTotal, "1", "1"));
-    ASSERT_TRUE(writeProfileString(path_, kCategory, "2", "b"));
-    ASSERT_TRUE(writeProfileString(path_, kCategory, "1", "a"));
-    ASSERT_TRUE(writeProfileString(path_, kTotal, "1", "2"));
+    ASSERT_TRUE(writeProfileString(files_, path_, kTotal, "1", "1"));
+    ASSERT_TRUE(writeProfileString(files_, path_, kCategory, "2", "b"));
+    ASSERT_TRUE(writeProfileString(files_, path_, kCategory, "1", "a"));
+    ASSERT_TRUE(writeProfileString(files_, path_, kTotal, "1", "2"));
     EXPECT_EQ(get(path_), "[" + kCategory + "]\r\n1=a\r\n2=b\r\n[" + kTotal + "]\r\n1=2\r\n");
 }
 
@@ -168,10 +169,12 @@ TEST_F(SettingsFileTest, WritingKeepsTheRestOfAHandWrittenFile) {
         "b = 2\n"
         "[end]\n"
         "z=9");
-    ASSERT_TRUE(writeProfileString(path_, "s", "new", "x"));  // after the last non-blank line
-    ASSERT_TRUE(writeProfileString(path_, "T", "B", "3"));    // in place, whatever the case
-    ASSERT_TRUE(writeProfileString(path_, "end", "y", "8"));  // after a line without line end
-    ASSERT_TRUE(writeProfileString(path_, "more", "k", "v"));
+    ASSERT_TRUE(
+        writeProfileString(files_, path_, "s", "new", "x"));        // after the last non-blank line
+    ASSERT_TRUE(writeProfileString(files_, path_, "T", "B", "3"));  // in place, whatever the case
+    ASSERT_TRUE(
+        writeProfileString(files_, path_, "end", "y", "8"));  // after a line without line end
+    ASSERT_TRUE(writeProfileString(files_, path_, "more", "k", "v"));
     EXPECT_EQ(get(path_),
               "; kept\n"
               "[S]\n"
@@ -208,8 +211,8 @@ TEST_F(SettingsFileTest, EveryValueReadsBackAsWritten) {
         kWage,
     };
     for (const std::string& v : values) {
-        ASSERT_TRUE(writeProfileString(path_, "s" + kTrailClose, "k", v)) << v;
-        EXPECT_EQ(readProfileString(path_, "s" + kTrailClose, "k"), v) << v;
+        ASSERT_TRUE(writeProfileString(files_, path_, "s" + kTrailClose, "k", v)) << v;
+        EXPECT_EQ(readProfileString(files_, path_, "s" + kTrailClose, "k"), v) << v;
     }
     // Replacing a value again and again leaves one key, not a growing file.
     EXPECT_EQ(get(path_), "[s" + kTrailClose + "]\r\nk=" + kWage + "\r\n");
@@ -223,21 +226,23 @@ TEST_F(SettingsFileTest, RefusedWritesChangeNothing) {
         {"s", ";k", "v"},   {"s", "[k", "v"},
     };
     for (const ProfileChange& c : refused) {
-        EXPECT_FALSE(writeProfileStrings(path_, {{"s", "ok", "1"}, c})) << c.section << c.key;
+        EXPECT_FALSE(writeProfileStrings(files_, path_, {{"s", "ok", "1"}, c}))
+            << c.section << c.key;
     }
-    EXPECT_FALSE(writeProfileString(" ", "s", "k", "v"));
+    EXPECT_FALSE(writeProfileString(files_, " ", "s", "k", "v"));
     EXPECT_EQ(get(path_), "[s]\r\nk=v\r\n");
     // A ']' that is the second byte of a character is no bracket and may be in a section name.
-    EXPECT_TRUE(writeProfileString(path_, kTrailClose, "k", "v"));
+    EXPECT_TRUE(writeProfileString(files_, path_, kTrailClose, "k", "v"));
 }
 
 TEST_F(SettingsFileTest, BatchAppliesInOrderInOneRewrite) {
     put(path_, "[s]\r\n1=a\r\n2=b\r\n3=c\r\n[n]\r\n1=3\r\n");
-    ASSERT_TRUE(writeProfileStrings(path_, {{"s", "2", "c"},
-                                            {"s", "3", std::nullopt},
-                                            {"s", "9", std::nullopt},     // missing: no change
-                                            {"gone", "1", std::nullopt},  // no section is made
-                                            {"n", "1", "2"}}));
+    ASSERT_TRUE(writeProfileStrings(files_, path_,
+                                    {{"s", "2", "c"},
+                                     {"s", "3", std::nullopt},
+                                     {"s", "9", std::nullopt},     // missing: no change
+                                     {"gone", "1", std::nullopt},  // no section is made
+                                     {"n", "1", "2"}}));
     EXPECT_EQ(get(path_), "[s]\r\n1=a\r\n2=c\r\n[n]\r\n1=2\r\n");
 }
 
@@ -246,18 +251,18 @@ TEST_F(SettingsFileTest, FailedWritesLeaveTheOldFile) {
     // directory that does not exist, a "directory" that is a file and a path that is a
     // directory make the write fail for anyone.
     const std::string inMissingDir = (dir_ / "missing" / "pz.ini").string();
-    EXPECT_FALSE(writeProfileString(inMissingDir, "s", "k", "v"));
+    EXPECT_FALSE(writeProfileString(files_, inMissingDir, "s", "k", "v"));
     EXPECT_FALSE(fs::exists(dir_ / "missing"));
     put(path_, "[s]\r\nk=old\r\n");
-    EXPECT_FALSE(writeProfileString(path_ + "/pz.ini", "s", "k", "v"));
+    EXPECT_FALSE(writeProfileString(files_, path_ + "/pz.ini", "s", "k", "v"));
     fs::create_directory(dir_ / "adir");
-    EXPECT_FALSE(writeProfileString((dir_ / "adir").string(), "s", "k", "v"));
+    EXPECT_FALSE(writeProfileString(files_, (dir_ / "adir").string(), "s", "k", "v"));
     EXPECT_TRUE(fs::is_directory(dir_ / "adir"));
 
     // A file without write permission is left alone, also by root.
     fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_FALSE(writeProfileString(path_, "s", "k", "new"));
-    EXPECT_EQ(readProfileString(path_, "s", "k"), "old");
+    EXPECT_FALSE(writeProfileString(files_, path_, "s", "k", "new"));
+    EXPECT_EQ(readProfileString(files_, path_, "s", "k"), "old");
     fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
 
     // A write that runs out of room (a file size limit stands in for a full disk) leaves the
@@ -269,7 +274,7 @@ TEST_F(SettingsFileTest, FailedWritesLeaveTheOldFile) {
     struct rlimit small = saved;
     small.rlim_cur = 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool wrote = writeProfileString(path_, "s", "k", big);
+    bool wrote = writeProfileString(files_, path_, "s", "k", big);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(wrote);
@@ -280,7 +285,7 @@ TEST_F(SettingsFileTest, FailedWritesLeaveTheOldFile) {
 TEST_F(SettingsFileTest, ReplacingKeepsTheFilePermissions) {
     put(path_, "[s]\r\nk=v\r\n");
     fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_TRUE(writeProfileString(path_, "s", "k", "w"));
+    ASSERT_TRUE(writeProfileString(files_, path_, "s", "k", "w"));
     EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), std::vector<std::string>{"pz.ini"});
@@ -290,10 +295,10 @@ TEST_F(SettingsFileTest, ALinkedFileIsReplacedWhereTheLinkPoints) {
     const std::string target = (dir_ / "real.ini").string();
     put(target, "[s]\r\nk=v\r\n");
     fs::create_symlink("real.ini", path_);
-    ASSERT_TRUE(writeProfileString(path_, "s", "k", "w"));
+    ASSERT_TRUE(writeProfileString(files_, path_, "s", "k", "w"));
     EXPECT_TRUE(fs::is_symlink(path_));
     EXPECT_EQ(get(target), "[s]\r\nk=w\r\n");
-    EXPECT_EQ(readProfileString(path_, "s", "k"), "w");
+    EXPECT_EQ(readProfileString(files_, path_, "s", "k"), "w");
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "store/file_access.h"
 #include "store/record_store.h"
 #include "tests/store/test_files.h"
+#include "testsupport/forwarding_file_access.h"
 
 namespace {
 
@@ -26,12 +27,12 @@ using store::StoreValue;
 using namespace store_test;
 
 // Refuses to open for writing, so the store falls back to a read-only open.
-class ReadOnlyFiles : public store::FileAccess {
+class ReadOnlyFiles : public testsupport::ForwardingFileAccess {
   public:
-    store::FileError open(const std::string& path, bool writable,
-                          std::unique_ptr<store::File>& out) override {
-        if (writable) return store::FileError::AccessDenied;
-        return store::posixFileAccess()->open(path, false, out);
+    store::Status open(const std::filesystem::path& path, bool writable,
+                       std::unique_ptr<store::File>& out) override {
+        if (writable) return store::Status::AccessDenied;
+        return inner_->open(path, false, out);
     }
 };
 

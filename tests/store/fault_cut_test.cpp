@@ -9,11 +9,12 @@
 #include <map>
 #include <optional>
 
-#include "store/fault_file_access.h"
 #include "store/record_store.h"
 #include "test_files.h"
+#include "testsupport/fault_file_access.h"
 
 using namespace store;
+using namespace testsupport;
 using namespace store_test;
 
 namespace {

@@ -7,12 +7,13 @@
 #include <cstring>
 #include <thread>
 
-#include "store/fault_file_access.h"
 #include "store/format.h"
 #include "store/record_store.h"
 #include "test_files.h"
+#include "testsupport/fault_file_access.h"
 
 using namespace store;
+using namespace testsupport;
 using namespace store_test;
 
 namespace {
@@ -24,7 +25,7 @@ class Locks : public ::testing::Test {
         writeBytes(path, databaseHeader(smallFields(), kSmallLength, 0, 1));
         ASSERT_TRUE(db.open(path));
         ASSERT_TRUE(db.appendRecord({StoreValue::ofInt(5), StoreValue::ofText("x")}));
-        ASSERT_EQ(posixFileAccess()->open(path, true, other), FileError::None);
+        ASSERT_EQ(posixFileAccess()->open(path, true, other), Status::Ok);
     }
     ScratchDir dir;
     std::string path;
@@ -52,7 +53,7 @@ TEST_F(Locks, ALockHeldForAMomentIsWaitedFor) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(other->lock(c.offset, c.length), FileError::None);
+        ASSERT_EQ(other->lock(c.offset, c.length), Status::Ok);
         // Taken before the releasing thread starts, so the wait measured is never shorter than
         // the 150 ms it holds the lock, however the threads are scheduled.
         auto t0 = std::chrono::steady_clock::now();
@@ -73,7 +74,7 @@ TEST_F(Locks, ALockHeldForGoodFailsAfterTheRetryTime) {
     RecordStore second(faults);
     db.close();
     ASSERT_TRUE(second.open(path));
-    ASSERT_EQ(other->lock(16, 1), FileError::None);
+    ASSERT_EQ(other->lock(16, 1), Status::Ok);
     int64_t t0 = faults->nowMs();
     EXPECT_EQ(second.recordCount(), 0);
     EXPECT_EQ(RecordStore::lastError(), -13);
@@ -116,7 +117,7 @@ TEST_F(Locks, OpenRepairsUnderOneWholeFileLock) {
     EXPECT_EQ(readBytes(path).size(), 116 + 72 * 2 + 2 * size_t{kSmallLength});
     EXPECT_EQ(get32(readBytes(path), 20), 4);  // nextSerial untouched
     // Every lock is released: another open takes the whole file at once.
-    EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), FileError::None);
+    EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), Status::Ok);
     other->unlock(0, format::kWholeFileLockLength);
 }
 
@@ -139,7 +140,7 @@ TEST_F(Locks, FailedOperationsReleaseTheirLocks) {
     faults->setPlan(plan);
     EXPECT_FALSE(second.writeField(2, StoreValue::ofText("y")));
     EXPECT_EQ(RecordStore::lastError(), -14);
-    EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), FileError::None);
+    EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), Status::Ok);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "store/record_store.h"
 #include "test_files.h"
+#include "testsupport/forwarding_file_access.h"
 
 using namespace store;
 using namespace store_test;
@@ -86,11 +87,12 @@ TEST(Open, HeaderAndDescriptorChecks) {
 }
 
 // Forces every open to be read-only, as for a file the user may not write.
-class ReadOnlyAccess : public FileAccess {
+class ReadOnlyAccess : public testsupport::ForwardingFileAccess {
   public:
-    FileError open(const std::string& path, bool writable, std::unique_ptr<File>& out) override {
-        if (writable) return FileError::AccessDenied;
-        return posixFileAccess()->open(path, false, out);
+    Status open(const std::filesystem::path& path, bool writable,
+                std::unique_ptr<File>& out) override {
+        if (writable) return Status::AccessDenied;
+        return inner_->open(path, false, out);
     }
 };
 

@@ -7,7 +7,6 @@
 #include <set>
 #include <thread>
 
-#include "store/fault_file_access.h"
 #include "test_files.h"
 
 using namespace store;

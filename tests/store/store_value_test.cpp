@@ -1,8 +1,8 @@
-#include "store/store_value.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "store/field_codec.h"
 
 using namespace store;
 

@@ -766,9 +766,12 @@ TEST_F(WindowTest, SettingsPageAddsAndRemovesCategories) {
     EXPECT_EQ(u8(box->currentText()), "生活开支");  // the text stays as typed
     ASSERT_EQ(box->count(), 2);
     const std::string ini = nativePath("pz.ini");
-    EXPECT_EQ(ledger::readProfileString(ini, sample::gbk("总"), "1"), "2");
-    EXPECT_EQ(ledger::readProfileString(ini, sample::gbk("类"), "1"), sample::gbk("工资收入"));
-    EXPECT_EQ(ledger::readProfileString(ini, sample::gbk("类"), "2"), sample::gbk("生活开支"));
+    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("总"), "1"),
+              "2");
+    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "1"),
+              sample::gbk("工资收入"));
+    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "2"),
+              sample::gbk("生活开支"));
 
     clickToolbar(2);  // the day page offers the new expense category at its next refresh
     ASSERT_EQ(find<QComboBox>("组合框2")->count(), 1);
@@ -783,8 +786,10 @@ TEST_F(WindowTest, SettingsPageAddsAndRemovesCategories) {
     clickButton("按钮2");
     ASSERT_EQ(box->count(), 1);
     EXPECT_EQ(u8(box->itemText(0)), "生活开支");
-    EXPECT_EQ(ledger::readProfileString(ini, sample::gbk("总"), "1"), "1");
-    EXPECT_EQ(ledger::readProfileString(ini, sample::gbk("类"), "1"), sample::gbk("生活开支"));
+    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("总"), "1"),
+              "1");
+    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "1"),
+              sample::gbk("生活开支"));
     EXPECT_NE(u8(messages.back().text).find("工资收入"), std::string::npos);
 }
 

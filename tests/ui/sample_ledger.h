@@ -43,11 +43,13 @@ inline void writeCategories(const std::string& iniPath, const std::vector<const 
     int k = 0;
     for (const char* n : names) {
         ++k;
-        ledger::writeProfileString(iniPath, std::string(ledger::kCategorySection),
-                                   std::to_string(k), gbk(n));
+        ledger::writeProfileString(*store::posixFileAccess(), iniPath,
+                                   std::string(ledger::kCategorySection), std::to_string(k),
+                                   gbk(n));
     }
-    ledger::writeProfileString(iniPath, std::string(ledger::kCountSection),
-                               std::string(ledger::kCountKey), std::to_string(k));
+    ledger::writeProfileString(*store::posixFileAccess(), iniPath,
+                               std::string(ledger::kCountSection), std::string(ledger::kCountKey),
+                               std::to_string(k));
 }
 
 // A small household's week around 2024-03-05.
