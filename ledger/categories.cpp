@@ -65,9 +65,7 @@ std::vector<std::string> readCategories(const std::string& settingsPath, int32_t
     return texts;
 }
 
-std::string modeCategoryWord(LedgerMode mode) {
-    return std::string(isIncome(mode) ? kIncomeWord : kExpenseWord);
-}
+std::string modeCategoryWord(LedgerMode mode) { return modeWord(mode); }
 
 bool offeredInMode(const std::string& category, LedgerMode mode) {
     return textFind(category, modeCategoryWord(mode)) > 0;
