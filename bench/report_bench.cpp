@@ -14,11 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "ledger/entry.h"
 #include "ledger/range_report.h"
 #include "ledger/report_list.h"
 #include "ledger/value_texts.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/record_store.h"
 #include "tests/ledger/entry_file.h"
 
@@ -39,7 +40,7 @@ class BenchWindow : public ledger::WindowPort {
     DateTime endDate() const override { return {end, 23, 59, 59}; }
     std::string filterText() const override { return filter; }
     bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void showMessage(const std::string&, int, const std::string&) override {}
+    void showMessage(const std::string&, ledger::MessageIcon, const std::string&) override {}
     void focusItemInput() override {}
     void processEvents() override { benchmark::DoNotOptimize(++events); }
     DateTime now() const override { return {start, 12, 0, 0}; }
@@ -67,15 +68,13 @@ class Ledger {
             "\xbd\xbb\xcd\xa8\xbf\xaa\xd6\xa7",  // 交通开支
             "",
         };
-        std::vector<ledgertest::FixtureEntry> all;
+        std::vector<ledger::Entry> all;
         all.reserve(entries);
         const int64_t days = 3653;
         for (int i = 0; i < entries; ++i) {
-            ledgertest::FixtureEntry e;
-            Date d = dayAfter({2015, 1, 1}, static_cast<int>(int64_t{i} * days / entries));
-            e.year = d.year;
-            e.month = d.month;
-            e.day = d.day;
+            ledger::Entry e;
+            e.date = dayAfter({2015, 1, 1}, static_cast<int>(int64_t{i} * days / entries));
+            e.time = ledgertest::kFixtureTime;
             e.income = i % 5 == 0;
             e.item = kItems[(i * 7) % kItems.size()];
             e.amount = distinctAmounts ? static_cast<float>(i) * 0.37f
@@ -166,23 +165,24 @@ void run(store::RecordStore& store, ledger::WindowPort& window, ledger::ReportLi
     const std::string startText = ledger::dateText(s.year, s.month, s.day);
 
     std::vector<std::string> lines;
-    store.goToFirst();
-    for (int32_t n = store.recordCount(); n > 0; --n) {
-        const int64_t year = store.readField(2).integer;
+    ledger::readEntries(store, [&](const ledger::EntryView& entry) {
+        const int64_t year = entry.year();
         if (year >= s.year && year <= e.year) {
-            std::string line = store.readField(1).asBool() ? "1" : "0";
+            const Date d = entry.date();
+            std::string line = entry.income() ? "1" : "0";
             line += kSeparator;
-            line += ledger::dateText(static_cast<int32_t>(year),
-                                     static_cast<int32_t>(store.readField(3).integer),
-                                     static_cast<int32_t>(store.readField(4).integer));
-            line += kSeparator + store.readField(6).text;
-            line += kSeparator + ledger::floatText(store.readField(7).asFloat());
-            line += kSeparator + store.readField(8).text;
-            line += kSeparator + store.readField(9).text;
+            line += ledger::dateText(d.year, d.month, d.day);
+            line += kSeparator;
+            line += entry.item();
+            line += kSeparator + ledger::floatText(entry.amount());
+            line += kSeparator;
+            line += entry.note();
+            line += kSeparator;
+            line += entry.category();
             lines.push_back(std::move(line));
         }
-        store.skip(1);
-    }
+        return true;
+    });
 
     std::string lastDayText = startText;
     bool newDay = true;
@@ -288,8 +288,8 @@ void reportBench(benchmark::State& state, int entries, Range range, bool distinc
     window.start = range.start;
     window.end = range.end;
     ledger::ReportList list;
-    ledger::WalkGuard guard;
-    ledger::RangeReport report(ledger.store(), window, list, guard);
+    ledger::WorkQueue queue;
+    ledger::RangeReport report(ledger.store(), window, list, queue);
     for (auto _ : state) {
         report.run();
         benchmark::DoNotOptimize(list.rowCount());
@@ -310,10 +310,10 @@ void lineSearchBench(benchmark::State& state, int entries, Range range) {
     window.end = range.end;
     ledger::ReportList old;
     ledger::ReportList now;
-    ledger::WalkGuard guard;
+    ledger::WorkQueue queue;
     // Both ways must show the same rows for these ordinary entries (the summary rows aside).
     lineSearch::run(ledger.store(), window, old);
-    ledger::RangeReport(ledger.store(), window, now, guard).run();
+    ledger::RangeReport(ledger.store(), window, now, queue).run();
     if (old.rowCount() != now.rowCount() ||
         !std::equal(old.rows().begin(), old.rows().end() - 3, now.rows().begin())) {
         state.SkipWithError("the two reports differ");

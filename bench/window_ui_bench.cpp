@@ -33,7 +33,7 @@ QApplication* app() {
 class LedgerDir {
   public:
     explicit LedgerDir(int entries) {
-        std::vector<ledgertest::FixtureEntry> all;
+        std::vector<ledger::Entry> all;
         all.reserve(entries);
         const QDate first(2015, 1, 1);
         const int days = static_cast<int>(first.daysTo(QDate(2024, 12, 31))) + 1;
@@ -41,11 +41,10 @@ class LedgerDir {
                                              "\xb9\xa4\xd7\xca"};  // 午饭 车费 工资
         for (int i = 0; i < entries; ++i) {
             QDate d = first.addDays(static_cast<qint64>(i) * days / entries);
-            ledgertest::FixtureEntry e;
+            ledger::Entry e;
             e.income = i % 4 == 0;
-            e.year = d.year();
-            e.month = d.month();
-            e.day = d.day();
+            e.date = {d.year(), d.month(), d.day()};
+            e.time = ledgertest::kFixtureTime;
             e.item = kItems[i % 3];
             e.amount = static_cast<float>(1 + i % 997) / 4.0f;
             all.push_back(std::move(e));

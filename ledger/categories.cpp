@@ -67,9 +67,7 @@ std::vector<std::string> readCategories(const Categories& c, int32_t count) {
     return texts;
 }
 
-std::string modeCategoryWord(LedgerMode mode) {
-    return std::string(isIncome(mode) ? kIncomeWord : kExpenseWord);
-}
+std::string modeCategoryWord(LedgerMode mode) { return modeWord(mode); }
 
 bool offeredInMode(const std::string& category, LedgerMode mode) {
     return textFind(category, modeCategoryWord(mode)) > 0;

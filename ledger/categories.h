@@ -19,9 +19,7 @@ namespace ledger {
 
 inline constexpr std::string_view kCountSection = "\xd7\xdc";  // 总
 inline constexpr std::string_view kCountKey = "1";
-inline constexpr std::string_view kCategorySection = "\xc0\xe0";      // 类
-inline constexpr std::string_view kIncomeWord = "\xca\xd5\xc8\xeb";   // 收入
-inline constexpr std::string_view kExpenseWord = "\xbf\xaa\xd6\xa7";  // 开支
+inline constexpr std::string_view kCategorySection = "\xc0\xe0";  // 类
 
 // The category filter's fixed items, before the categories of the file; the first one means
 // "no filter".

@@ -1,9 +1,8 @@
 #pragma once
 
 // The day page's list: one row per entry of the chosen day and mode. Each row keeps, beside its
-// six texts, the serial of the record it shows and that record's stored amount, so that the
-// record behind a row is found by its serial and the day's total is summed from stored amounts,
-// never from the rounded two-decimal text.
+// six texts, the entry it shows, so that the record behind a row is found by the entry's serial
+// and the day's total is summed from stored amounts, never from the rounded two-decimal text.
 
 #include <array>
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "ledger/entry.h"
 #include "ledger/list_observer.h"
 
 namespace ledger {
@@ -26,8 +26,7 @@ inline constexpr int kDayColumnCount = 6;
 
 struct DayRow {
     std::array<std::string, kDayColumnCount> texts;
-    int32_t serial = 0;  // serial of the record the row shows; 0 when unknown
-    float amount = 0;    // the record's stored amount (field 7)
+    Entry entry;  // the entry the row shows, with its record's serial
     bool operator==(const DayRow&) const = default;
 };
 
@@ -36,12 +35,11 @@ class DayList {
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const DayRow& row(int r) const { return rows_.at(r); }
     const std::string& text(int r, int column) const { return rows_.at(r).texts.at(column); }
-    int32_t serial(int r) const { return rows_.at(r).serial; }
-    float amount(int r) const { return rows_.at(r).amount; }
+    const Entry& entry(int r) const { return rows_.at(r).entry; }
     // The row showing the record with `serial`, -1 when none does.
     int findSerial(int32_t serial) const {
         for (int r = 0; r < rowCount(); ++r) {
-            if (rows_[r].serial == serial) return r;
+            if (rows_[r].entry.serial == serial) return r;
         }
         return -1;
     }
@@ -74,9 +72,10 @@ class DayList {
         rows_[r].texts[column] = std::move(text);
         if (observer_) observer_->cellChanged(r, column);
     }
-    // Sets the stored amount that row r carries (its column 3 is set apart with setText).
-    void setAmount(int r, float amount) {
-        if (r >= 0 && r < rowCount()) rows_[r].amount = amount;
+    // Sets the entry that row r carries (its texts are set apart with setText); an index outside
+    // the list changes nothing.
+    void setEntry(int r, Entry entry) {
+        if (r >= 0 && r < rowCount()) rows_[r].entry = std::move(entry);
     }
     // Removes row r; the other rows keep their texts, row numbers included. A selection on the
     // removed row is dropped, one below it moves up with its row.

@@ -1,12 +1,10 @@
 #include "ledger/day_page.h"
 
-#include <array>
-#include <string_view>
 #include <utility>
 
 #include "ledger/day_stepping.h"
 #include "ledger/day_texts.h"
-#include "ledger/ledger_schema.h"
+#include "ledger/entry.h"
 #include "ledger/value_texts.h"
 #include "store/record_store.h"
 
@@ -14,77 +12,28 @@ namespace ledger {
 
 namespace {
 
-using store::RecordView;
-using store::StoreValue;
-
-// The fields the day view reads of every record.
-constexpr std::array<int, 9> kAllFields = {kFieldKind,   kFieldYear, kFieldMonth,
-                                           kFieldDay,    kFieldTime, kFieldItem,
-                                           kFieldAmount, kFieldNote, kFieldCategory};
-// Finding a record by its serial reads no field beyond the serial itself.
-constexpr std::array<int, 1> kSerialOnly = {kFieldKind};
-
-// Whether the open store has the ledger's nine fields. One without them is treated like no
-// store: its entries are not listed, and none is added, since saving one reads field 9.
-bool holdsLedger(const store::RecordStore& s) {
-    return s.isOpen() && s.fieldCount() >= kFieldCount;
-}
-
-std::string modeWord(LedgerMode mode) {
-    return isIncome(mode) ? texts::kIncomeWord : texts::kExpenseWord;
-}
+using Work = WorkQueue::Work;
 
 // The row of one entry. An entry just added gets the row a refresh would build for its record,
 // so that the list reads the same before and after the next refresh.
-DayRow entryRow(int64_t number, const Date& day, const std::string& time, std::string_view item,
-                float amount, std::string_view category, std::string_view note, int32_t serial) {
+DayRow entryRow(int64_t number, Entry entry) {
     DayRow row;
     row.texts[kColumnNumber] = integerText(number);
-    row.texts[kColumnDateTime] = entryDateTimeText(day.year, day.month, day.day, time);
-    row.texts[kColumnItem] = item;
-    row.texts[kColumnAmount] = amountText(amount);
-    row.texts[kColumnCategory] = category;
-    row.texts[kColumnNote] = note;
-    row.serial = serial;
-    row.amount = amount;
+    row.texts[kColumnDateTime] =
+        entryDateTimeText(entry.date.year, entry.date.month, entry.date.day, entry.time);
+    row.texts[kColumnItem] = entry.item;
+    row.texts[kColumnAmount] = amountText(entry.amount);
+    row.texts[kColumnCategory] = entry.category;
+    row.texts[kColumnNote] = entry.note;
+    row.entry = std::move(entry);
     return row;
 }
 
 }  // namespace
 
-DayPage::DayPage(store::RecordStore& store, WindowPort& window, WalkGuard& guard,
+DayPage::DayPage(store::RecordStore& store, WindowPort& window, WorkQueue& queue,
                  Categories& categories)
-    : store_(store), window_(window), guard_(guard), categories_(categories) {}
-
-// ---- keeping uses of the store apart ----
-
-void DayPage::runOrQueue(std::function<void()> work, Work kind) {
-    if (!guard_.busy()) {
-        guard_.run(WalkGuard::kDayView, std::move(work));
-        return;
-    }
-    if (kind == Work::Refresh || kind == Work::ModeRefresh) {
-        std::erase_if(queued_, [](const Queued& q) { return q.kind == Work::Locate; });
-        // Two refreshes in a row give the same view as one; the mode switch's also sets its
-        // status text, so it is the one kept.
-        if (!queued_.empty() &&
-            (queued_.back().kind == Work::Refresh || queued_.back().kind == Work::ModeRefresh)) {
-            if (kind == Work::Refresh) return;
-            queued_.back() = {std::move(work), kind};
-            return;
-        }
-    }
-    queued_.push_back({std::move(work), kind});
-    guard_.run(WalkGuard::kDayView, [this] { drainQueued(); });
-}
-
-void DayPage::drainQueued() {
-    while (!queued_.empty()) {
-        auto work = std::move(queued_.front().work);
-        queued_.erase(queued_.begin());
-        work();
-    }
-}
+    : store_(store), window_(window), queue_(queue), categories_(categories) {}
 
 // ---- notifications ----
 
@@ -96,8 +45,8 @@ void DayPage::notifyInputs() {
     if (observer_) observer_->inputsChanged();
 }
 
-void DayPage::setStatusPart4(const std::string& t) {
-    statusPart4_ = t;
+void DayPage::setProgressText(const std::string& t) {
+    progressText_ = t;
     notifyTexts();
 }
 
@@ -113,63 +62,53 @@ void DayPage::clearInputs() {
 void DayPage::switchMode(LedgerMode mode) {
     // Captions, mode and inputs change at once, so that what the user types next is kept even
     // while the refresh waits for a running walk.
-    bool income = isIncome(mode);
-    itemCaption_ = income ? texts::kIncomeItemCaption : texts::kExpenseItemCaption;
-    amountCaption_ = income ? texts::kIncomeAmountCaption : texts::kExpenseAmountCaption;
+    itemCaption_ = std::string(modeWord(mode)) + texts::kItemCaptionEnd;
+    amountCaption_ = std::string(modeWord(mode)) + texts::kAmountCaptionEnd;
     mode_ = mode;
     clearInputs();
     notifyTexts();
-    runOrQueue(
-        [this, mode] {
-            refreshNow();
-            setStatusPart4(modeWord(mode));
-        },
-        Work::ModeRefresh);
+    queue_.run(Work::ModeRefresh, [this, mode] {
+        refreshNow();
+        setProgressText(modeWord(mode));
+    });
 }
 
 // ---- day view ----
 
 void DayPage::refreshDayView() {
-    runOrQueue([this] { refreshNow(); }, Work::Refresh);
+    queue_.run(Work::Refresh, [this] { refreshNow(); });
 }
 
 void DayPage::refreshNow() {
     // A pending change belongs to a row of the view being replaced.
     pending_ = {};
-    setStatusPart4(texts::kProgressRefresh);
+    setProgressText(texts::kProgressRefresh);
 
     const Date day = chosenDay(window_.dayDate());
     const bool incomeMode = isIncome(mode_);
     DayTotals totals;
     std::vector<DayRow> rows;
 
-    if (holdsLedger(store_)) {
-        // The month is tested first: a record of another month is passed over on one field.
-        bool ok = store_.readRecords(kAllFields, [&](const RecordView& rec) {
-            if (rec.isDeleted() || rec.integer(kFieldMonth) != day.month ||
-                rec.integer(kFieldYear) != day.year || rec.integer(kFieldDay) != day.day) {
-                return true;
-            }
-            const bool income = rec.integer(kFieldKind) != 0;
-            const float amount = static_cast<float>(rec.real(kFieldAmount));
-            if (income) {
-                totals.income = addAmount(totals.income, amount);
-            } else {
-                totals.expense = addAmount(totals.expense, amount);
-            }
-            if (income == incomeMode) {
-                rows.push_back(entryRow(static_cast<int64_t>(rows.size()) + 1, day,
-                                        std::string(rec.text(kFieldTime)), rec.text(kFieldItem),
-                                        amount, rec.text(kFieldCategory), rec.text(kFieldNote),
-                                        rec.serial()));
-            }
-            return true;
-        });
-        // A walk cut short would show part of the day as if it were all of it.
-        if (!ok) {
-            rows.clear();
-            totals = {};
+    // An entry of another day is passed over on its date alone; only the day's rows copy texts.
+    const bool ok = readEntries(store_, [&](const EntryView& entry) {
+        if (!entry.isOn(day)) return true;
+        const bool income = entry.income();
+        const float amount = entry.amount();
+        if (income) {
+            totals.income = addAmount(totals.income, amount);
+        } else {
+            totals.expense = addAmount(totals.expense, amount);
         }
+        if (income == incomeMode) {
+            rows.push_back(entryRow(static_cast<int64_t>(rows.size()) + 1, entry.entry()));
+        }
+        return true;
+    });
+    // A walk cut short would show part of the day as if it were all of it; a closed store or
+    // one without the ledger's fields shows an empty day.
+    if (!ok) {
+        rows.clear();
+        totals = {};
     }
 
     dayList_.assign(std::move(rows));
@@ -195,7 +134,7 @@ void DayPage::updateTotalTexts() {
 void DayPage::recomputeDayTotals() {
     // The rows carry their records' stored amounts, so this sum equals the refresh's.
     float sum = 0;
-    for (int r = 0; r < dayList_.rowCount(); ++r) sum = addAmount(sum, dayList_.amount(r));
+    for (int r = 0; r < dayList_.rowCount(); ++r) sum = addAmount(sum, dayList_.entry(r).amount);
     if (isIncome(mode_)) {
         totals_.income = sum;
     } else {
@@ -208,11 +147,11 @@ void DayPage::recomputeDayTotals() {
 // ---- finding a record ----
 
 int32_t DayPage::findRecord(int32_t serial) {
-    if (serial <= 0 || !store_.isOpen()) return -1;
+    if (serial <= 0) return -1;
     int32_t found = -1;
-    store_.readRecords(kSerialOnly, [&](const RecordView& rec) {
-        if (rec.serial() != serial) return true;
-        found = rec.index();
+    readEntries(store_, [&](const EntryView& entry) {
+        if (entry.serial() != serial) return true;
+        found = entry.index();
         return false;
     });
     return found;
@@ -230,36 +169,30 @@ bool DayPage::goToSerial(int32_t serial) {
 void DayPage::addOrSave() {
     AddRequest request{inputs_.item,       inputs_.amount, inputs_.note,
                        inputs_.category(), mode_,          chosenDay(window_.dayDate())};
-    runOrQueue([this, request] { addNow(request); });
+    queue_.run(Work::Edit, [this, request] { addNow(request); });
 }
 
 void DayPage::addNow(const AddRequest& in) {
-    setStatusPart4(texts::kProgressAdd);
+    setProgressText(texts::kProgressAdd);
     if (in.item.empty() || in.amount.empty()) return;
     if (pending_.active) {
         saveNow(in);
     } else {
-        const Date& day = in.day;
         const DateTime now = window_.now();
-        const std::string time = hourMinuteText(now.hour, now.minute);
-        const float amount = parseNumber(in.amount);
-        const std::string& category = in.category;
-        const std::vector<StoreValue> values = {StoreValue::ofBool(isIncome(in.mode)),
-                                                StoreValue::ofInt(day.year),
-                                                StoreValue::ofInt(day.month),
-                                                StoreValue::ofInt(day.day),
-                                                StoreValue::ofText(time),
-                                                StoreValue::ofText(in.item),
-                                                StoreValue::ofFloat(amount),
-                                                StoreValue::ofText(in.note),
-                                                StoreValue::ofText(category)};
-        if (!holdsLedger(store_) || !store_.appendRecord(values)) {
-            window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
+        Entry entry;
+        entry.income = isIncome(in.mode);
+        entry.date = in.day;
+        entry.time = hourMinuteText(now.hour, now.minute);
+        entry.item = in.item;
+        entry.amount = parseNumber(in.amount);
+        entry.category = in.category;
+        entry.note = in.note;
+        // The serial the store gives lets the row be changed or deleted later.
+        entry.serial = appendEntry(store_, entry);
+        if (entry.serial == 0) {
+            window_.showMessage(texts::kAddFailed, MessageIcon::Information, texts::kInfoTitle);
         } else {
-            // The append leaves the cursor on the new record; its serial lets the row be changed
-            // or deleted later.
-            dayList_.append(entryRow(dayList_.rowCount() + 1, day, time, in.item, amount, category,
-                                     in.note, store_.currentSerial()));
+            dayList_.append(entryRow(dayList_.rowCount() + 1, std::move(entry)));
         }
     }
     // What the user typed after asking (while the add waited for a walk) is kept.
@@ -273,61 +206,44 @@ void DayPage::addNow(const AddRequest& in) {
 void DayPage::saveNow(const AddRequest& in) {
     const PendingModify pending = pending_;
     pending_ = {};
-    const float amount = parseNumber(in.amount);
-    const std::string& category = in.category;
-    const std::array<int, 4> fields = {kFieldItem, kFieldAmount, kFieldNote, kFieldCategory};
-    const std::array<StoreValue, 4> values = {
-        StoreValue::ofText(in.item), StoreValue::ofFloat(amount), StoreValue::ofText(in.note),
-        StoreValue::ofText(category)};
-
-    bool saved = goToSerial(pending.serial);
-    if (saved) {
-        std::array<StoreValue, 4> before;
-        for (size_t i = 0; i < fields.size(); ++i) before[i] = store_.readField(fields[i]);
-        size_t written = 0;
-        // Each write checks that the record still holds the serial: another program's purge may
-        // move the records at any moment, and the save must never land in another entry.
-        while (written < fields.size() &&
-               store_.writeFieldIf(fields[written], values[written], pending.serial)) {
-            ++written;
-        }
-        saved = written == fields.size();
-        // A save is all or nothing: put back what was written before the failing write.
-        for (size_t i = 0; !saved && i < written; ++i) {
-            store_.writeFieldIf(fields[i], before[i], pending.serial);
-        }
-    }
-    if (!saved) {
-        window_.showMessage(texts::kSaveFailed, kIconInformation, texts::kInfoTitle);
-        return;
-    }
     int r = pending.row;
-    if (r < 0 || r >= dayList_.rowCount() || dayList_.serial(r) != pending.serial) {
+    if (r < 0 || r >= dayList_.rowCount() || dayList_.entry(r).serial != pending.serial) {
         r = dayList_.findSerial(pending.serial);
     }
+    // A change keeps the entry's kind, date and time; only what the inputs hold is replaced.
+    Entry changed = r >= 0 ? dayList_.entry(r) : Entry{};
+    changed.item = in.item;
+    changed.amount = parseNumber(in.amount);
+    changed.note = in.note;
+    changed.category = in.category;
+
+    if (!goToSerial(pending.serial) || !rewriteEntry(store_, pending.serial, changed)) {
+        window_.showMessage(texts::kSaveFailed, MessageIcon::Information, texts::kInfoTitle);
+        return;
+    }
     if (r < 0) return;
-    dayList_.setText(r, kColumnItem, in.item);
-    dayList_.setText(r, kColumnAmount, amountText(amount));
-    dayList_.setText(r, kColumnCategory, category);
-    dayList_.setText(r, kColumnNote, in.note);
-    dayList_.setAmount(r, amount);
+    dayList_.setText(r, kColumnItem, changed.item);
+    dayList_.setText(r, kColumnAmount, amountText(changed.amount));
+    dayList_.setText(r, kColumnCategory, changed.category);
+    dayList_.setText(r, kColumnNote, changed.note);
+    dayList_.setEntry(r, std::move(changed));
 }
 
 int32_t DayPage::selectedSerial() const {
     int r = dayList_.selected();
-    return r >= 0 ? dayList_.serial(r) : 0;
+    return r >= 0 ? dayList_.entry(r).serial : 0;
 }
 
 void DayPage::beginModify() {
     const int32_t serial = selectedSerial();
-    runOrQueue([this, serial] { locateNow(ScanAction::Modify, serial); }, Work::Locate);
+    queue_.run(Work::Locate, [this, serial] { locateNow(ScanAction::Modify, serial); });
 }
 
 void DayPage::deleteEntry() {
     // The row is taken before the question: the answer is about the row the user saw.
     const int32_t serial = selectedSerial();
-    if (!window_.askYesNo(texts::kDeleteQuestion, texts::kPromptTitle)) return;
-    runOrQueue([this, serial] {
+    if (!window_.askYesNo(texts::kDeleteQuestion, kPromptTitle)) return;
+    queue_.run(Work::Edit, [this, serial] {
         pending_ = {};
         clearInputs();
         locateNow(ScanAction::Delete, serial);
@@ -335,16 +251,9 @@ void DayPage::deleteEntry() {
     window_.focusItemInput();
 }
 
-void DayPage::locateScan() {
-    const int32_t serial = selectedSerial();
-    const ScanAction action = scanAction_;
-    runOrQueue([this, action, serial] { locateNow(action, serial); },
-               action == ScanAction::Modify ? Work::Locate : Work::Other);
-}
-
 void DayPage::locateNow(ScanAction action, int32_t serial) {
     scanAction_ = action;
-    setStatusPart4(texts::kProgressScan);
+    setProgressText(texts::kProgressScan);
     const int r = serial > 0 ? dayList_.findSerial(serial) : -1;
     if (r >= 0) {
         if (action == ScanAction::Modify) {
@@ -353,7 +262,7 @@ void DayPage::locateNow(ScanAction action, int32_t serial) {
                 inputs_.item = dayList_.text(r, kColumnItem);
                 // The stored amount, not its two-decimal text: saving a changed note must not
                 // change an untouched amount.
-                inputs_.amount = floatText(dayList_.amount(r));
+                inputs_.amount = floatText(dayList_.entry(r).amount);
                 inputs_.note = dayList_.text(r, kColumnNote);
                 // A category that the current mode does not offer (a settings file edited by
                 // hand) is offered for this entry, so that saving keeps it.

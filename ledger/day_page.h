@@ -10,10 +10,9 @@
 //   nothing to race.
 // - Every walk is one RecordStore::readRecords call (one whole-file lock, no window events
 //   processed inside), so no other handler can run in the middle of a walk.
-// - Each action that uses the store runs through the window's shared WalkGuard. While a guarded
-//   walk that does process events runs (the range report, between days), an action asked for
-//   meanwhile is queued and run after it, in the order asked, a refresh asked for twice in a row
-//   running once.
+// - Each action that uses the store runs through the window's one WorkQueue. While a piece of
+//   work that lets the window process events runs (the range report between its days, a message
+//   box), an action asked for meanwhile waits and runs after it, by the queue's rules.
 // - Records marked deleted are skipped by every walk.
 
 #include <cstdint>
@@ -25,8 +24,8 @@
 #include "ledger/day_list.h"
 #include "ledger/ledger_mode.h"
 #include "ledger/text_list.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 
 namespace store {
 class RecordStore;
@@ -60,13 +59,6 @@ struct EntryInputs {
 // What the locate scan does with the record it finds.
 enum class ScanAction { Modify = 1, Delete = 2 };
 
-// A located record waiting for its changed values: the record and the row it was located for.
-struct PendingModify {
-    bool active = false;
-    int32_t serial = 0;
-    int row = -1;
-};
-
 // Tells the window that texts or inputs of the day page changed, so it can show them again.
 class DayPageObserver {
   public:
@@ -80,10 +72,10 @@ class DayPageObserver {
 
 class DayPage {
   public:
-    // The page works on the window's open store, asks the window through `window`, keeps its
-    // walks apart from the others through `guard`, and shares the category state (settings path
-    // and categoryCount) with the settings page. All four outlive the page.
-    DayPage(store::RecordStore& store, WindowPort& window, WalkGuard& guard,
+    // The page works on the window's open store, asks the window through `window`, runs its
+    // actions through `queue`, and shares the category state (settings path and categoryCount)
+    // with the settings page. All four outlive the page.
+    DayPage(store::RecordStore& store, WindowPort& window, WorkQueue& queue,
             Categories& categories);
 
     // ---- models ----
@@ -97,7 +89,6 @@ class DayPage {
     LedgerMode ledgerMode() const { return mode_; }
     ScanAction scanAction() const { return scanAction_; }
     bool pendingModify() const { return pending_.active; }
-    const PendingModify& pendingRecord() const { return pending_; }
     // The count of categories, as the last refresh read it from the settings file (plus those
     // the settings page added since).
     int32_t categoryCount() const { return categories_.categoryCount; }
@@ -106,9 +97,9 @@ class DayPage {
     const std::string& dayTotalText() const { return dayTotalText_; }
     // "本天净收入：" and income minus expense.
     const std::string& netIncomeText() const { return netIncomeText_; }
-    // Status bar part 4 (progress and mode texts) and part 6 (the net income text).
-    const std::string& statusPart4() const { return statusPart4_; }
-    const std::string& statusPart6() const { return netIncomeText_; }
+    // The status bar's progress text: what the last action started ("  添加记录..."), or the
+    // mode's word after a mode switch. The net income text goes beside it.
+    const std::string& progressText() const { return progressText_; }
     // The captions of the item and amount inputs (标签2, 标签4) after a mode switch; empty
     // until the first switch, so the window keeps its own start captions.
     const std::string& itemCaption() const { return itemCaption_; }
@@ -121,12 +112,12 @@ class DayPage {
     void setLedgerMode(LedgerMode mode) { mode_ = mode; }
     // The toolbar's income and expense buttons, also when the mode does not change: sets the
     // captions and the mode, empties the item, amount and note inputs, refreshes the day view and
-    // puts "收入" or "开支" into status part 4.
+    // puts "收入" or "开支" into the progress text.
     void switchMode(LedgerMode mode);
 
     // ---- day view ----
     // Rebuilds the day list, the totals, both texts and the category choices from the store and
-    // the settings file for the chosen day and mode; status part 4 shows the progress text. Drops
+    // the settings file for the chosen day and mode, showing the refresh's progress text. Drops
     // a pending change. A closed store or a failed walk shows an empty day.
     void refreshDayView();
     // Sets the current mode's sum from the amounts the rows carry and updates both texts.
@@ -143,11 +134,9 @@ class DayPage {
     // inputs, so that the next addOrSave saves. Nothing happens without a selected row.
     void beginModify();
     // The delete button: after a Yes, deletes the selected row's record and removes the row.
+    // Both find the record by the serial the row's entry carries, then recompute the totals; a
+    // row whose record is gone changes nothing.
     void deleteEntry();
-    // The scan behind beginModify and deleteEntry: does scanAction() with the selected row's
-    // record, found by the serial the row carries, then recomputes the totals. A row whose record
-    // is gone changes nothing.
-    void locateScan();
 
     // ---- day stepping ----
     // "< 前一天" and "后一天 >": reads the day from the date box's text, asks the box for the day
@@ -160,14 +149,12 @@ class DayPage {
     void onDayDateChanged();
 
   private:
-    // What a queued piece of work is, for the rules that keep a queue sensible.
-    enum class Work { Other, Refresh, ModeRefresh, Locate };
-    // Runs `work` now under the guard, or queues it to run after the guarded walk that is
-    // running. A refresh right after a queued refresh is dropped, a mode switch's refresh takes
-    // the place of one, and either drops the located changes queued before it (it would cancel
-    // them anyway).
-    void runOrQueue(std::function<void()> work, Work kind = Work::Other);
-    void drainQueued();
+    // A located record waiting for its changed values: the record and the row it was located for.
+    struct PendingModify {
+        bool active = false;
+        int32_t serial = 0;
+        int row = -1;
+    };
 
     void refreshNow();
     void rebuildCategoryChoices();
@@ -188,14 +175,14 @@ class DayPage {
     bool goToSerial(int32_t serial);
     void stepTo(const Date& d);
     void clearInputs();
-    void setStatusPart4(const std::string& t);
+    void setProgressText(const std::string& t);
     void updateTotalTexts();
     void notifyTexts();
     void notifyInputs();
 
     store::RecordStore& store_;
     WindowPort& window_;
-    WalkGuard& guard_;
+    WorkQueue& queue_;
     Categories& categories_;
     DayPageObserver* observer_ = nullptr;
 
@@ -208,15 +195,9 @@ class DayPage {
 
     std::string dayTotalText_;
     std::string netIncomeText_;
-    std::string statusPart4_;
+    std::string progressText_;
     std::string itemCaption_;
     std::string amountCaption_;
-
-    struct Queued {
-        std::function<void()> work;
-        Work kind = Work::Other;
-    };
-    std::vector<Queued> queued_;
 };
 
 }  // namespace ledger

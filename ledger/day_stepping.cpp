@@ -3,7 +3,7 @@
 #include <boost/regex.hpp>
 #include <cmath>
 
-#include "ledger/day_texts.h"
+#include "ledger/value_texts.h"
 
 namespace ledger {
 
@@ -31,9 +31,8 @@ int32_t lastDayOf(int32_t year, int32_t month) {
 
 const boost::regex& datePattern() {
     // (.*?)年(.*?)月(.*?)日 with "." meaning one whole GBK character.
-    static const boost::regex pattern(std::string("(" GBK_CHAR "*?)") + texts::kYear +
-                                      "(" GBK_CHAR "*?)" + texts::kMonth + "(" GBK_CHAR "*?)" +
-                                      texts::kDay);
+    static const boost::regex pattern(std::string("(" GBK_CHAR "*?)") + kYear + "(" GBK_CHAR "*?)" +
+                                      kMonth + "(" GBK_CHAR "*?)" + kDay);
     return pattern;
 }
 

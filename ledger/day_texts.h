@@ -21,21 +21,12 @@ inline constexpr char kNetIncomeLabel[] =
 inline constexpr char kDeleteQuestion[] =  // 您确定要删除此项记录吗？
     "\xc4\xfa\xc8\xb7\xb6\xa8\xd2\xaa\xc9\xbe\xb3\xfd\xb4\xcb\xcf\xee\xbc\xc7\xc2\xbc\xc2\xf0\xa3"
     "\xbf";
-inline constexpr char kPromptTitle[] =
-    "Tamvelo1.0\xb0\xe6 \xcc\xe1\xca\xbe\xc4\xfa...";  // Tamvelo1.0版 提示您...
 inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";   // 添加失败!
 inline constexpr char kSaveFailed[] = "\xd0\xde\xb8\xc4\xca\xa7\xb0\xdc!";  // 修改失败!
 inline constexpr char kInfoTitle[] = "\xd0\xc5\xcf\xa2\xa3\xba";            // 信息：
 
-inline constexpr char kIncomeWord[] = "\xca\xd5\xc8\xeb";                            // 收入
-inline constexpr char kExpenseWord[] = "\xbf\xaa\xd6\xa7";                           // 开支
-inline constexpr char kIncomeItemCaption[] = "\xca\xd5\xc8\xeb\xcf\xee\xc4\xbf";     // 收入项目
-inline constexpr char kExpenseItemCaption[] = "\xbf\xaa\xd6\xa7\xcf\xee\xc4\xbf";    // 开支项目
-inline constexpr char kIncomeAmountCaption[] = "\xca\xd5\xc8\xeb\xbd\xf0\xb6\xee";   // 收入金额
-inline constexpr char kExpenseAmountCaption[] = "\xbf\xaa\xd6\xa7\xbd\xf0\xb6\xee";  // 开支金额
-
-inline constexpr char kYear[] = "\xc4\xea";   // 年
-inline constexpr char kMonth[] = "\xd4\xc2";  // 月
-inline constexpr char kDay[] = "\xc8\xd5";    // 日
+// The captions of the item and amount inputs follow the mode's word: 收入项目, 开支金额.
+inline constexpr char kItemCaptionEnd[] = "\xcf\xee\xc4\xbf";    // 项目
+inline constexpr char kAmountCaptionEnd[] = "\xbd\xf0\xb6\xee";  // 金额
 
 }  // namespace ledger::texts

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "ledger/ledger_schema.h"
+#include "ledger/value_texts.h"
 #include "store/coding.h"
 #include "store/format.h"
 #include "store/whole_file.h"
@@ -20,9 +21,9 @@ struct FieldLayout {
 // The nine fields in position order; each lies right after the one before, from offset 4.
 constexpr FieldLayout kFields[kFieldCount] = {
     {"\xc0\xe0\xd0\xcd", fmt::kBool, 0},               // 类型
-    {"\xc4\xea", fmt::kInt, 0},                        // 年
-    {"\xd4\xc2", fmt::kInt, 0},                        // 月
-    {"\xc8\xd5", fmt::kInt, 0},                        // 日
+    {kYear, fmt::kInt, 0},                             // 年
+    {kMonth, fmt::kInt, 0},                            // 月
+    {kDay, fmt::kInt, 0},                              // 日
     {"\xca\xb1", fmt::kText, kTimeWidth},              // 时
     {"\xcf\xee\xc4\xbf", fmt::kText, kItemWidth},      // 项目
     {"\xbd\xf0\xb6\xee", fmt::kFloat, 0},              // 金额

@@ -1,7 +1,6 @@
 #include "ledger/range_report.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -12,8 +11,7 @@
 
 #include "ledger/categories.h"
 #include "ledger/day_stepping.h"
-#include "ledger/day_texts.h"
-#include "ledger/ledger_schema.h"
+#include "ledger/entry.h"
 #include "ledger/value_texts.h"
 
 namespace ledger {
@@ -54,9 +52,6 @@ constexpr int kColumnIncomeItem = 3;
 constexpr int kColumnIncomeAmount = 4;
 constexpr int kColumnExpenseItem = 5;
 constexpr int kColumnExpenseAmount = 6;
-
-constexpr std::array<int, 7> kReadFields{kFieldKind, kFieldYear,   kFieldMonth,   kFieldDay,
-                                         kFieldItem, kFieldAmount, kFieldCategory};
 
 // A day as one ordered number: year, month and day compare in that order.
 int64_t dayKey(int64_t year, int64_t month, int64_t day) {
@@ -108,11 +103,11 @@ ReportRow summaryRow(std::string label, std::string days, const char* totalLabel
 }  // namespace
 
 RangeReport::RangeReport(store::RecordStore& store, WindowPort& window, ReportList& list,
-                         WalkGuard& guard)
-    : store_(store), window_(window), list_(list), guard_(guard) {}
+                         WorkQueue& queue)
+    : store_(store), window_(window), list_(list), queue_(queue) {}
 
 void RangeReport::run() {
-    guard_.run(WalkGuard::kReport, [this] { runNow(); });
+    queue_.run(WorkQueue::Work::Report, [this] { runNow(); });
 }
 
 void RangeReport::runNow() {
@@ -129,7 +124,7 @@ void RangeReport::runNow() {
     const int64_t dayCount = daysFromCivil(end.year, end.month, end.day) -
                              daysFromCivil(start.year, start.month, start.day) + 1;
     if (dayCount < 1) {
-        window_.showMessage(kDateMessage, kIconError, texts::kPromptTitle);
+        window_.showMessage(kDateMessage, MessageIcon::Error, kPromptTitle);
         return;
     }
 
@@ -139,22 +134,20 @@ void RangeReport::runNow() {
     const int64_t lastKey = dayKey(end.year, end.month, end.day);
     std::vector<DayEntry> entries;
     std::string items;
-    const bool read = store_.readRecords(kReadFields, [&](const store::RecordView& record) {
-        if (record.isDeleted()) return true;
-        const int64_t year = record.integer(kFieldYear);
-        const int64_t month = record.integer(kFieldMonth);
-        const int64_t day = record.integer(kFieldDay);
+    const bool read = readEntries(store_, [&](const EntryView& entry) {
+        const int64_t year = entry.year();
+        const int64_t month = entry.month();
+        const int64_t day = entry.day();
         if (year < start.year || year > end.year || month < 1 || month > 12 || day < 1 ||
             day > 31) {
             return true;
         }
         const int64_t key = dayKey(year, month, day);
         if (key < firstKey || key > lastKey) return true;
-        if (filtered && record.text(kFieldCategory) != filter) return true;
-        const std::string_view item = record.text(kFieldItem);
-        entries.push_back(
-            {key, static_cast<uint32_t>(items.size()), static_cast<uint32_t>(item.size()),
-             static_cast<float>(record.real(kFieldAmount)), record.integer(kFieldKind) != 0});
+        if (filtered && entry.category() != filter) return true;
+        const std::string_view item = entry.item();
+        entries.push_back({key, static_cast<uint32_t>(items.size()),
+                           static_cast<uint32_t>(item.size()), entry.amount(), entry.income()});
         items.append(item);
         return true;
     });
@@ -291,11 +284,6 @@ void RangeReport::runNow() {
         kDaysWithout, realText(static_cast<double>(daysWalked - blockCount)) + kDays, kTotalBalance,
         income - expense, kAverageBalance, (income - expense) / daysWalked));
     list_.appendRows(std::move(pending));
-}
-
-void runRangeReport(store::RecordStore& store, WindowPort& window, ReportList& list,
-                    WalkGuard& guard) {
-    RangeReport(store, window, list, guard).run();
 }
 
 }  // namespace ledger

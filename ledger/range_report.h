@@ -7,8 +7,8 @@
 #include <chrono>
 
 #include "ledger/report_list.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/record_store.h"
 
 namespace ledger {
@@ -16,14 +16,14 @@ namespace ledger {
 class RangeReport {
   public:
     // All four are borrowed and must outlive the report.
-    RangeReport(store::RecordStore& store, WindowPort& window, ReportList& list, WalkGuard& guard);
+    RangeReport(store::RecordStore& store, WindowPort& window, ReportList& list, WorkQueue& queue);
 
     // The action of 查询: empties the list, reads the two query date boxes and the filter text,
     // and fills the list with the report of that range (every entry in range once, under its own
     // date, in store order within a day). An end date before the start date shows the date
-    // message and leaves the list empty. Runs under the walk guard: asked for while another
-    // guarded walk runs, it is queued and runs once that walk has ended. Never writes the store;
-    // a store that cannot be read is reported as holding no entries.
+    // message and leaves the list empty. Runs through the work queue: asked for while other work
+    // runs, it waits for it, and asked for again while it waits, it still runs once. Never writes
+    // the store; a store that cannot be read is reported as holding no entries.
     void run();
 
     // How much work the report does between two calls of processEvents (5 ms by default);
@@ -36,12 +36,8 @@ class RangeReport {
     store::RecordStore& store_;
     WindowPort& window_;
     ReportList& list_;
-    WalkGuard& guard_;
+    WorkQueue& queue_;
     std::chrono::nanoseconds eventInterval_ = std::chrono::milliseconds(5);
 };
-
-// One report run as above, with the default event interval.
-void runRangeReport(store::RecordStore& store, WindowPort& window, ReportList& list,
-                    WalkGuard& guard);
 
 }  // namespace ledger

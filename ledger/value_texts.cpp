@@ -11,10 +11,7 @@
 namespace ledger {
 namespace {
 
-// GBK bytes of the words the date and amount texts are built from.
-constexpr std::string_view kYear = "\xc4\xea";    // 年
-constexpr std::string_view kMonth = "\xd4\xc2";   // 月
-constexpr std::string_view kDay = "\xc8\xd5";     // 日
+// GBK bytes of the words the time and amount texts are built from (the date's are in the header).
 constexpr std::string_view kHour = "\xca\xb1";    // 时
 constexpr std::string_view kMinute = "\xb7\xd6";  // 分
 constexpr std::string_view kSecond = "\xc3\xeb";  // 秒
@@ -124,9 +121,7 @@ std::string plainText(const Decimal& d) {
     return s;
 }
 
-bool sameFloat(float a, float b) {
-    return std::signbit(a) == std::signbit(b) && a == b;
-}
+bool sameFloat(float a, float b) { return std::signbit(a) == std::signbit(b) && a == b; }
 
 // The amount input holds at most this many bytes; plain notation is used whenever it fits.
 constexpr size_t kAmountInputBytes = 10;

@@ -8,6 +8,11 @@
 
 namespace ledger {
 
+// The words a date text is built from, GBK bytes: 2024年3月5日.
+inline constexpr char kYear[] = "\xc4\xea";   // 年
+inline constexpr char kMonth[] = "\xd4\xc2";  // 月
+inline constexpr char kDay[] = "\xc8\xd5";    // 日
+
 // A calendar date.
 struct Date {
     int32_t year = 0;

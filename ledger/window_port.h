@@ -10,11 +10,18 @@
 
 namespace ledger {
 
-// Message box icon codes as the ledger passes them.
-inline constexpr int kIconError = 16;     // error icon, OK button
-inline constexpr int kIconQuestion = 32;  // question icon
-inline constexpr int kIconWarning = 48;
-inline constexpr int kIconInformation = 64;
+// The icon of a message box, valued as the codes the ledger has always passed.
+enum class MessageIcon {
+    None = 0,
+    Error = 16,  // with an OK button
+    Question = 32,
+    Warning = 48,
+    Information = 64,
+};
+
+// The title of the program's questions and error messages, GBK bytes.
+inline constexpr char kPromptTitle[] =
+    "Tamvelo1.0\xb0\xe6 \xcc\xe1\xca\xbe\xc4\xfa...";  // Tamvelo1.0版 提示您...
 
 class WindowPort {
   public:
@@ -34,8 +41,9 @@ class WindowPort {
 
     // A Yes/No question with a question icon; true for Yes.
     virtual bool askYesNo(const std::string& text, const std::string& title) = 0;
-    // A message with an OK button and the given icon code.
-    virtual void showMessage(const std::string& text, int icon, const std::string& title) = 0;
+    // A message with an OK button and the given icon.
+    virtual void showMessage(const std::string& text, MessageIcon icon,
+                             const std::string& title) = 0;
 
     // Moves the keyboard focus to the item input (组合框1).
     virtual void focusItemInput() = 0;

@@ -56,7 +56,6 @@ const char* const kItemPresets[] = {"买菜",     "买米",   "买油",     "买
 
 const QString kCaption = QStringLiteral("Tamvelo1.0版");
 const QString kReady = QStringLiteral("  一切准备就绪...");
-const QString kPromptTitle = QStringLiteral("Tamvelo1.0版 提示您...");
 
 QFont pixelFont(const QString& family, int pixels) {
     QFont f = family.isEmpty() ? QApplication::font() : QFont(family);
@@ -150,19 +149,20 @@ LunarDateBox* makeDateBox(QWidget* parent, const char* name, const QString& acce
     return b;
 }
 
-QMessageBox::Icon boxIcon(int code) {
-    switch (code) {
-        case ledger::kIconError:
+QMessageBox::Icon boxIcon(ledger::MessageIcon icon) {
+    switch (icon) {
+        case ledger::MessageIcon::Error:
             return QMessageBox::Critical;
-        case ledger::kIconQuestion:
+        case ledger::MessageIcon::Question:
             return QMessageBox::Question;
-        case ledger::kIconWarning:
+        case ledger::MessageIcon::Warning:
             return QMessageBox::Warning;
-        case ledger::kIconInformation:
+        case ledger::MessageIcon::Information:
             return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
+        case ledger::MessageIcon::None:
+            break;
     }
+    return QMessageBox::NoIcon;
 }
 
 ledger::DateTime endOfDay(const QDate& d) { return {{d.year(), d.month(), d.day()}, 23, 59, 59}; }
@@ -223,8 +223,8 @@ MainWindow::MainWindow(const QString& runDirectory, WindowHooks hooks, QWidget* 
         move(s->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
     }
 
-    dayPage_ = std::make_unique<ledger::DayPage>(store_, *this, guard_, categories_);
-    report_ = std::make_unique<ledger::RangeReport>(store_, *this, reportList_, guard_);
+    dayPage_ = std::make_unique<ledger::DayPage>(store_, *this, workQueue_, categories_);
+    report_ = std::make_unique<ledger::RangeReport>(store_, *this, reportList_, workQueue_);
 
     buildToolbar();
     pages_ = new QStackedWidget(this);
@@ -596,7 +596,8 @@ void MainWindow::reportOpenFailure(int32_t code) {
     QMetaObject::invokeMethod(
         this,
         [this, text] {
-            hooks_.messageBox({text, kPromptTitle, ledger::kIconError, false});
+            hooks_.messageBox(
+                {text, fromGbk(ledger::kPromptTitle), ledger::MessageIcon::Error, false});
         },
         Qt::QueuedConnection);
 }
@@ -607,8 +608,8 @@ void MainWindow::addCategoryClicked() {
 
 void MainWindow::removeCategoryClicked() {
     QString name = categoryBox_->currentText();
-    if (!hooks_.messageBox({QStringLiteral("您确定要删除类别“%1”吗？").arg(name), kPromptTitle,
-                            ledger::kIconQuestion, true})) {
+    if (!hooks_.messageBox({QStringLiteral("您确定要删除类别“%1”吗？").arg(name),
+                            fromGbk(ledger::kPromptTitle), ledger::MessageIcon::Question, true})) {
         return;
     }
     switch (ledger::removeCategory(categories_, categoryBoxList_, toGbk(name))) {
@@ -618,11 +619,11 @@ void MainWindow::removeCategoryClicked() {
             break;
         case ledger::RemoveResult::NotFound:
             hooks_.messageBox({QStringLiteral("没有这个类别!"), QStringLiteral("信息："),
-                               ledger::kIconInformation, false});
+                               ledger::MessageIcon::Information, false});
             break;
         case ledger::RemoveResult::WriteFailed:
             hooks_.messageBox({QStringLiteral("删除失败!"), QStringLiteral("信息："),
-                               ledger::kIconInformation, false});
+                               ledger::MessageIcon::Information, false});
             break;
     }
 }
@@ -702,8 +703,8 @@ void MainWindow::textsChanged() {
     dayTotal_->setText(fromGbk(dayPage_->dayTotalText()));
     dayTotal_->setAccessibleDescription(dayTotal_->text());
     statusBar_->setPartText(6, fromGbk(dayPage_->netIncomeText()));
-    if (dayPage_->statusPart4() != shownLedgerPart4_) {
-        shownLedgerPart4_ = dayPage_->statusPart4();
+    if (dayPage_->progressText() != shownLedgerPart4_) {
+        shownLedgerPart4_ = dayPage_->progressText();
         statusBar_->setPartText(4, fromGbk(shownLedgerPart4_));
     }
     if (!dayPage_->itemCaption().empty()) {
@@ -744,10 +745,11 @@ ledger::DateTime MainWindow::endDate() const { return endOfDay(endBox_->date());
 std::string MainWindow::filterText() const { return filterList_.selectedText(); }
 
 bool MainWindow::askYesNo(const std::string& text, const std::string& title) {
-    return hooks_.messageBox({fromGbk(text), fromGbk(title), ledger::kIconQuestion, true});
+    return hooks_.messageBox({fromGbk(text), fromGbk(title), ledger::MessageIcon::Question, true});
 }
 
-void MainWindow::showMessage(const std::string& text, int icon, const std::string& title) {
+void MainWindow::showMessage(const std::string& text, ledger::MessageIcon icon,
+                             const std::string& title) {
     hooks_.messageBox({fromGbk(text), fromGbk(title), icon, false});
 }
 

@@ -17,8 +17,8 @@
 #include "ledger/range_report.h"
 #include "ledger/report_list.h"
 #include "ledger/text_list.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/record_store.h"
 
 class QComboBox;
@@ -43,7 +43,7 @@ class TextListModel;
 struct MessageBoxRequest {
     QString text;
     QString title;
-    int icon = 0;  // ledger::kIconError, kIconQuestion or kIconInformation
+    ledger::MessageIcon icon = ledger::MessageIcon::None;
     bool yesNo = false;
 };
 
@@ -76,7 +76,8 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     ledger::DateTime endDate() const override;
     std::string filterText() const override;
     bool askYesNo(const std::string& text, const std::string& title) override;
-    void showMessage(const std::string& text, int icon, const std::string& title) override;
+    void showMessage(const std::string& text, ledger::MessageIcon icon,
+                     const std::string& title) override;
     void focusItemInput() override;
     void processEvents() override;
     ledger::DateTime now() const override;
@@ -138,7 +139,7 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     QString settingsPath_;
 
     store::RecordStore store_;
-    ledger::WalkGuard guard_;
+    ledger::WorkQueue workQueue_;
     ledger::Categories categories_;
     ledger::TextList filterList_;       // 组合框3
     ledger::TextList categoryBoxList_;  // 组合框4

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "ledger/ledger_schema.h"
+#include "ledger/entry.h"
 #include "store/record_store.h"
 #include "tests/ledger/ledger_process_helpers.h"
 
@@ -28,7 +28,6 @@ namespace {
 using ledger_test::LedgerDir;
 using ledger_test::LiveEntry;
 using store::RecordStore;
-using store::StoreValue;
 
 void say(int fd, const std::string& line) {
     // One write of less than PIPE_BUF bytes: the parent sees a line whole or not at all.
@@ -49,7 +48,7 @@ void say(int fd, const std::string& line) {
         if (ids.empty() || roll < addShare) {
             int64_t id = nextId++;
             say(fd, "B A " + std::to_string(id) + "\n");
-            if (!db.appendRecord(ledger_test::entryValues(id, "n0"))) ::_exit(11);
+            if (ledger::appendEntry(db, ledger_test::entryOf(id, "n0")) == 0) ::_exit(11);
             notes[id] = "n0";
             say(fd, "E\n");
             continue;
@@ -63,7 +62,9 @@ void say(int fd, const std::string& line) {
         if (!ledger_test::liveEntries(db, live) || live.count(id) == 0) ::_exit(12);
         if (!db.goTo(live[id].index + 1) || db.currentSerial() != live[id].serial) ::_exit(13);
         if (rewrite) {
-            if (!db.writeField(ledger::kFieldNote, StoreValue::ofText(note))) ::_exit(14);
+            if (!ledger::rewriteEntry(db, live[id].serial, ledger_test::entryOf(id, note))) {
+                ::_exit(14);
+            }
             notes[id] = note;
         } else {
             if (!db.markDeleted() || !db.purgeDeleted()) ::_exit(15);

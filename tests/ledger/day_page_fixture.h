@@ -14,10 +14,11 @@
 
 #include "ledger/categories.h"
 #include "ledger/day_page.h"
+#include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/settings_file.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/record_store.h"
 #include "testsupport/fault_file_access.h"
 
@@ -55,7 +56,7 @@ class FakeWindow : public WindowPort {
     int questions = 0;
     struct Message {
         std::string text;
-        int icon;
+        MessageIcon icon;
         std::string title;
     };
     std::vector<Message> messages;
@@ -76,7 +77,7 @@ class FakeWindow : public WindowPort {
         ++questions;
         return answer;
     }
-    void showMessage(const std::string& text, int icon, const std::string& title) override {
+    void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override {
         messages.push_back({text, icon, title});
         if (onMessage) onMessage();
     }
@@ -108,7 +109,7 @@ class DayPageTest : public ::testing::Test {
         categories.settingsPath = (dir / "pz.ini").string();
         std::ofstream(ledgerPath, std::ios::binary) << emptyLedgerDatabase();
         ASSERT_TRUE(store.open(ledgerPath));
-        page = std::make_unique<DayPage>(store, window, guard, categories);
+        page = std::make_unique<DayPage>(store, window, queue, categories);
         page->dayList().setObserver(&listEvents);
     }
     void TearDown() override {
@@ -123,11 +124,15 @@ class DayPageTest : public ::testing::Test {
                     const std::string& time =
                         "08\xca\xb1"
                         "05\xb7\xd6") {
-        using store::StoreValue;
-        ASSERT_TRUE(store.appendRecord(
-            {StoreValue::ofBool(income), StoreValue::ofInt(d.year), StoreValue::ofInt(d.month),
-             StoreValue::ofInt(d.day), StoreValue::ofText(time), StoreValue::ofText(item),
-             StoreValue::ofFloat(amount), StoreValue::ofText(note), StoreValue::ofText(category)}));
+        Entry e;
+        e.income = income;
+        e.date = d;
+        e.time = time;
+        e.item = item;
+        e.amount = amount;
+        e.note = note;
+        e.category = category;
+        ASSERT_NE(appendEntry(store, e), 0);
     }
 
     void writeCategories(const std::vector<std::string>& names) {
@@ -157,10 +162,17 @@ class DayPageTest : public ::testing::Test {
         page->deleteEntry();
     }
 
-    // Field p of the 1-based record n.
-    store::StoreValue field(int32_t n, int p) {
-        EXPECT_TRUE(store.goTo(n));
-        return store.readField(p);
+    // The entry of the 1-based record n, as the store holds it (no record is left marked between
+    // the page's operations, so positions count live records).
+    Entry stored(int32_t n) {
+        std::vector<Entry> all;
+        EXPECT_TRUE(readEntries(store, [&](const EntryView& e) {
+            all.push_back(e.entry());
+            return true;
+        }));
+        EXPECT_GE(n, 1);
+        EXPECT_LE(n, static_cast<int32_t>(all.size()));
+        return n >= 1 && n <= static_cast<int32_t>(all.size()) ? all[n - 1] : Entry{};
     }
 
     std::vector<std::string> column(int c) const {
@@ -176,7 +188,7 @@ class DayPageTest : public ::testing::Test {
         std::make_shared<testsupport::FaultFileAccess>();
     store::RecordStore store{files};
     FakeWindow window;
-    WalkGuard guard;
+    WorkQueue queue;
     Categories categories;
     ListEvents listEvents;
     std::unique_ptr<DayPage> page;

@@ -65,9 +65,8 @@ void deleteTheFirstRecordFromAnotherInstance(const std::string& path) {
 // The items of the live records, in store order.
 std::vector<std::string> liveItems(store::RecordStore& store) {
     std::vector<std::string> items;
-    const int item[] = {kFieldItem};
-    EXPECT_TRUE(store.readRecords(item, [&](const store::RecordView& r) {
-        if (!r.isDeleted()) items.emplace_back(r.text(kFieldItem));
+    EXPECT_TRUE(readEntries(store, [&](const EntryView& e) {
+        items.emplace_back(e.item());
         return true;
     }));
     return items;
@@ -82,7 +81,7 @@ TEST_F(DayPageTest, DeleteLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     auto hooks = std::make_shared<LockHookAccess>();
     store::RecordStore mine(hooks);
     ASSERT_TRUE(mine.open(ledgerPath));
-    DayPage page(mine, window, guard, categories);
+    DayPage page(mine, window, queue, categories);
     page.setLedgerMode(LedgerMode::Income);
     page.refreshDayView();
     ASSERT_EQ(page.dayList().rowCount(), 4);
@@ -113,7 +112,7 @@ TEST_F(DayPageTest, SaveLeavesTheRecordAnotherInstanceMovedUnderTheCursor) {
     auto hooks = std::make_shared<LockHookAccess>();
     store::RecordStore mine(hooks);
     ASSERT_TRUE(mine.open(ledgerPath));
-    DayPage page(mine, window, guard, categories);
+    DayPage page(mine, window, queue, categories);
     page.setLedgerMode(LedgerMode::Income);
     page.refreshDayView();
     page.dayList().select(2);

@@ -7,8 +7,6 @@
 namespace ledger::testing {
 namespace {
 
-using store::StoreValue;
-
 std::string yuan(const char* number) { return std::string(number) + kYuan; }
 std::string incomeTotal(const char* n) { return std::string(texts::kDayIncomeLabel) + yuan(n); }
 std::string expenseTotal(const char* n) { return std::string(texts::kDayExpenseLabel) + yuan(n); }
@@ -32,8 +30,8 @@ TEST_F(DayPageTest, EmptyDayShowsZeroTotalsInBothModes) {
     EXPECT_EQ(page->dayList().rowCount(), 0);
     EXPECT_EQ(page->dayTotalText(), incomeTotal("0.00"));
     EXPECT_EQ(page->netIncomeText(), net("0.00"));
-    EXPECT_EQ(page->statusPart6(), net("0.00"));
-    EXPECT_EQ(page->statusPart4(), texts::kProgressRefresh);
+    EXPECT_EQ(page->netIncomeText(), net("0.00"));
+    EXPECT_EQ(page->progressText(), texts::kProgressRefresh);
     page->switchMode(LedgerMode::Expense);
     EXPECT_EQ(page->dayTotalText(), expenseTotal("0.00"));
 }
@@ -57,9 +55,9 @@ TEST_F(DayPageTest, DayShowsOnlyTheModesEntriesButNetsBoth) {
     EXPECT_EQ(page->dayList().text(0, kColumnItem), "b");
     EXPECT_EQ(page->dayTotalText(), expenseTotal("20.00"));
     EXPECT_EQ(page->netIncomeText(), net("-7.50"));
-    EXPECT_EQ(page->statusPart4(), texts::kExpenseWord);
-    EXPECT_EQ(page->itemCaption(), texts::kExpenseItemCaption);
-    EXPECT_EQ(page->amountCaption(), texts::kExpenseAmountCaption);
+    EXPECT_EQ(page->progressText(), kExpenseWord);
+    EXPECT_EQ(page->itemCaption(), "\xbf\xaa\xd6\xa7\xcf\xee\xc4\xbf");    // 开支项目
+    EXPECT_EQ(page->amountCaption(), "\xbf\xaa\xd6\xa7\xbd\xf0\xb6\xee");  // 开支金额
 }
 
 TEST_F(DayPageTest, RowsAreNumberedInStoreOrderAndCarryTheirSerials) {
@@ -71,8 +69,8 @@ TEST_F(DayPageTest, RowsAreNumberedInStoreOrderAndCarryTheirSerials) {
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(column(kColumnCategory), (std::vector<std::string>{kWages, ""}));
     EXPECT_EQ(column(kColumnNote), (std::vector<std::string>{"n1", ""}));
-    EXPECT_EQ(page->dayList().serial(0), kFirstSerial);
-    EXPECT_EQ(page->dayList().serial(1), kFirstSerial + 2);
+    EXPECT_EQ(page->dayList().entry(0).serial, kFirstSerial);
+    EXPECT_EQ(page->dayList().entry(1).serial, kFirstSerial + 2);
 }
 
 TEST_F(DayPageTest, TotalIsTheSumOfStoredAmountsAfterRefreshAndAfterRecompute) {
@@ -219,9 +217,9 @@ TEST_F(DayPageTest, AddWritesTheRecordAndTheRow) {
     ASSERT_EQ(page->dayList().rowCount(), 1);
     EXPECT_EQ(page->dayList().row(0).texts,
               (std::array<std::string, 6>{"1", kDateTime0805, kBuyFood, yuan("12.50"), "", ""}));
-    EXPECT_EQ(page->dayList().serial(0), 49);
+    EXPECT_EQ(page->dayList().entry(0).serial, 49);
     EXPECT_EQ(page->dayTotalText(), expenseTotal("12.50"));
-    EXPECT_EQ(page->statusPart4(), texts::kProgressAdd);
+    EXPECT_EQ(page->progressText(), texts::kProgressAdd);
     EXPECT_EQ(page->entryInputs().item, "");
     EXPECT_EQ(page->entryInputs().amount, "");
     EXPECT_EQ(window.focusCount, 1);
@@ -234,15 +232,18 @@ TEST_F(DayPageTest, AddTakesTheChosenDayTheClockAndTheCategory) {
     page->refreshDayView();
     add("item", "abc", "note");  // an amount without a number is stored as 0
     ASSERT_EQ(store.recordCount(), 1);
-    EXPECT_EQ(field(1, kFieldKind), StoreValue::ofBool(true));
-    EXPECT_EQ(field(1, kFieldYear), StoreValue::ofInt(2023));
-    EXPECT_EQ(field(1, kFieldDay), StoreValue::ofInt(31));
-    EXPECT_EQ(field(1, kFieldTime).text,
-              "00\xca\xb1"
-              "07\xb7\xd6");
-    EXPECT_EQ(field(1, kFieldAmount), StoreValue::ofFloat(0));
-    EXPECT_EQ(field(1, kFieldNote).text, "note");
-    EXPECT_EQ(field(1, kFieldCategory).text, kWages);
+    Entry expected;
+    expected.income = true;
+    expected.date = {2023, 12, 31};
+    expected.time =
+        "00\xca\xb1"
+        "07\xb7\xd6";
+    expected.item = "item";
+    expected.amount = 0;
+    expected.category = kWages;
+    expected.note = "note";
+    expected.serial = kFirstSerial;
+    EXPECT_EQ(stored(1), expected);
     EXPECT_EQ(page->dayList().text(0, kColumnAmount), yuan("0.00"));
     EXPECT_EQ(page->entryInputs().category(), kWages);  // the category input keeps its choice
 
@@ -260,7 +261,7 @@ TEST_F(DayPageTest, AddWithoutItemOrAmountDoesNothing) {
         add(item, amount, "note");
         EXPECT_EQ(store.recordCount(), 0);
         EXPECT_EQ(page->entryInputs().note, "note");
-        EXPECT_EQ(page->statusPart4(), texts::kProgressAdd);
+        EXPECT_EQ(page->progressText(), texts::kProgressAdd);
     }
     EXPECT_EQ(window.focusCount, 0);
 }
@@ -295,7 +296,7 @@ TEST_F(DayPageTest, DoubleClickThenAddSavesIntoThatRecord) {
     doubleClick(0);
     EXPECT_TRUE(page->pendingModify());
     EXPECT_EQ(page->scanAction(), ScanAction::Modify);
-    EXPECT_EQ(page->statusPart4(), texts::kProgressScan);
+    EXPECT_EQ(page->progressText(), texts::kProgressScan);
     EXPECT_EQ(page->entryInputs().item, kBuyFood);
     EXPECT_EQ(page->entryInputs().amount, "12.5");
     EXPECT_EQ(page->entryInputs().note, "n");
@@ -305,11 +306,11 @@ TEST_F(DayPageTest, DoubleClickThenAddSavesIntoThatRecord) {
     page->addOrSave();
     EXPECT_FALSE(page->pendingModify());
     EXPECT_EQ(store.recordCount(), 2);
-    EXPECT_EQ(field(1, kFieldAmount), StoreValue::ofFloat(20));
-    EXPECT_EQ(field(1, kFieldItem).text, kBuyFood);
-    EXPECT_EQ(field(1, kFieldCategory).text, kTransfer);
-    EXPECT_EQ(field(1, kFieldTime).text, kTime0805);  // fields 1 to 5 stay
-    EXPECT_EQ(field(2, kFieldAmount), StoreValue::ofFloat(3));
+    EXPECT_EQ(stored(1).amount, 20.0f);
+    EXPECT_EQ(stored(1).item, kBuyFood);
+    EXPECT_EQ(stored(1).category, kTransfer);
+    EXPECT_EQ(stored(1).time, kTime0805);  // fields 1 to 5 stay
+    EXPECT_EQ(stored(2).amount, 3.0f);
     EXPECT_EQ(
         page->dayList().row(0).texts,
         (std::array<std::string, 6>{"1", kDateTime0805, kBuyFood, yuan("20.00"), kTransfer, "n"}));
@@ -323,7 +324,7 @@ TEST_F(DayPageTest, SavingWithoutANumberStoresZero) {
     doubleClick(0);
     page->entryInputs().amount = "\xd4\xaa";  // 元
     page->addOrSave();
-    EXPECT_EQ(field(1, kFieldAmount), StoreValue::ofFloat(0));
+    EXPECT_EQ(stored(1).amount, 0.0f);
     EXPECT_EQ(page->dayList().text(0, kColumnAmount), yuan("0.00"));
 }
 
@@ -339,9 +340,9 @@ TEST_F(DayPageTest, AnUntouchedAmountSurvivesASave) {
         EXPECT_EQ(parseNumber(page->entryInputs().amount), amount);
         page->entryInputs().note = "changed";
         page->addOrSave();
-        EXPECT_EQ(field(store.recordCount(), kFieldAmount), StoreValue::ofFloat(amount));
-        EXPECT_EQ(field(store.recordCount(), kFieldNote).text, "changed");
-        EXPECT_EQ(page->dayList().amount(last), amount);
+        EXPECT_EQ(stored(store.recordCount()).amount, amount);
+        EXPECT_EQ(stored(store.recordCount()).note, "changed");
+        EXPECT_EQ(page->dayList().entry(last).amount, amount);
     }
 }
 
@@ -353,8 +354,8 @@ TEST_F(DayPageTest, SaveGoesToTheRememberedRecordAndRowNotTheSelection) {
     page->dayList().select(1);  // the user clicks another row before saving
     page->entryInputs().item = "a2";
     page->addOrSave();
-    EXPECT_EQ(field(1, kFieldItem).text, "a2");
-    EXPECT_EQ(field(2, kFieldItem).text, "b");
+    EXPECT_EQ(stored(1).item, "a2");
+    EXPECT_EQ(stored(2).item, "b");
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"a2", "b"}));
 }
 
@@ -380,7 +381,7 @@ TEST_F(DayPageTest, AnyRefreshCancelsAPendingChange) {
         EXPECT_FALSE(page->pendingModify());
         add("new", "2");
         EXPECT_EQ(store.recordCount(), before + 1);  // added, not silently saved elsewhere
-        EXPECT_EQ(field(before + 1, kFieldItem).text, "new");
+        EXPECT_EQ(stored(before + 1).item, "new");
         EXPECT_EQ(page->dayList().text(page->dayList().rowCount() - 1, kColumnItem), "new");
     }
 }
@@ -400,8 +401,8 @@ TEST_F(DayPageTest, FailedSaveShowsSaveFailedAndKeepsRowAndRecord) {
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, texts::kSaveFailed);
     EXPECT_EQ(window.messages[0].title, texts::kInfoTitle);
-    EXPECT_EQ(field(1, kFieldItem).text, "a");
-    EXPECT_EQ(field(1, kFieldAmount), StoreValue::ofFloat(1));
+    EXPECT_EQ(stored(1).item, "a");
+    EXPECT_EQ(stored(1).amount, 1.0f);
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"a"}));
     EXPECT_EQ(column(kColumnAmount), (std::vector<std::string>{yuan("1.00")}));
     EXPECT_FALSE(page->pendingModify());
@@ -430,7 +431,7 @@ TEST_F(DayPageTest, CategoryNotOfferedIsKeptBySave) {
     EXPECT_EQ(page->entryInputs().category(), kOtherExpense);
     page->entryInputs().note = "n";
     page->addOrSave();
-    EXPECT_EQ(field(1, kFieldCategory).text, kOtherExpense);
+    EXPECT_EQ(stored(1).category, kOtherExpense);
 }
 
 TEST_F(DayPageTest, NoSelectedRowChangesNothing) {
@@ -459,8 +460,8 @@ TEST_F(DayPageTest, DeleteKeepsRowNumbersAndTheNextAddNumbersOn) {
     EXPECT_EQ(page->entryInputs().item, "");
     EXPECT_EQ(page->dayTotalText(), incomeTotal("2.00"));
     ASSERT_EQ(store.recordCount(), 2);
-    EXPECT_EQ(field(1, kFieldItem).text, "a");
-    EXPECT_EQ(field(2, kFieldItem).text, "c");
+    EXPECT_EQ(stored(1).item, "a");
+    EXPECT_EQ(stored(2).item, "c");
     add("d", "1");
     EXPECT_EQ(column(kColumnNumber), (std::vector<std::string>{"1", "3", "3"}));
 }
@@ -486,7 +487,7 @@ TEST_F(DayPageTest, DeleteRemovesTheSelectedLookAlike) {
     page->refreshDayView();
     deleteRow(1);
     ASSERT_EQ(store.recordCount(), 1);
-    EXPECT_EQ(field(1, kFieldNote).text, "first");
+    EXPECT_EQ(stored(1).note, "first");
     EXPECT_EQ(column(kColumnNote), (std::vector<std::string>{"first"}));
 
     // And a change of the second look-alike goes to the second record.
@@ -495,8 +496,8 @@ TEST_F(DayPageTest, DeleteRemovesTheSelectedLookAlike) {
     doubleClick(1);
     page->entryInputs().item = "changed";
     page->addOrSave();
-    EXPECT_EQ(field(1, kFieldItem).text, "a");
-    EXPECT_EQ(field(2, kFieldItem).text, "changed");
+    EXPECT_EQ(stored(1).item, "a");
+    EXPECT_EQ(stored(2).item, "changed");
 }
 
 TEST_F(DayPageTest, AnAmountThatDoesNotSurviveItsTextCanBeDeleted) {
@@ -514,17 +515,17 @@ TEST_F(DayPageTest, TheFirstRecordOfTheStoreCanBeChangedAndDeleted) {
     doubleClick(0);
     page->entryInputs().item = "changed";
     page->addOrSave();
-    EXPECT_EQ(field(1, kFieldItem).text, "changed");
+    EXPECT_EQ(stored(1).item, "changed");
     deleteRow(0);
     ASSERT_EQ(store.recordCount(), 1);
-    EXPECT_EQ(field(1, kFieldItem).text, "later");
+    EXPECT_EQ(stored(1).item, "later");
 }
 
 // ---- keeping walks apart ----
 
-// A guarded walk that lets the window process events between its days, as the range report
+// A piece of work that lets the window process events between its days, as the range report
 // does. Handlers run there must not walk inside it.
-TEST_F(DayPageTest, ActionsAskedForDuringAGuardedWalkRunOnceAfterIt) {
+TEST_F(DayPageTest, ActionsAskedForDuringAReportRunOnceAfterIt) {
     storeEntry(true, kDay, "a", 1);
     storeEntry(true, {2024, 3, 6}, "next day", 2);
     page->refreshDayView();
@@ -539,7 +540,7 @@ TEST_F(DayPageTest, ActionsAskedForDuringAGuardedWalkRunOnceAfterIt) {
             page->onDayDateChanged();
         }
     };
-    guard.run(WalkGuard::kReport, [&] {
+    queue.run(WorkQueue::Work::Report, [&] {
         inReport = true;
         window.processEvents();  // one day of the report
         EXPECT_EQ(page->dayList().text(0, kColumnItem), "a");
@@ -555,7 +556,7 @@ TEST_F(DayPageTest, ActionsAskedForDuringAGuardedWalkRunOnceAfterIt) {
 TEST_F(DayPageTest, QueuedActionsRunInTheOrderAsked) {
     storeEntry(true, kDay, "a", 1);
     page->refreshDayView();
-    guard.run(WalkGuard::kReport, [&] {
+    queue.run(WorkQueue::Work::Report, [&] {
         doubleClick(0);
         page->switchMode(LedgerMode::Expense);  // drops the change located just before
         add("new", "5");
@@ -563,23 +564,39 @@ TEST_F(DayPageTest, QueuedActionsRunInTheOrderAsked) {
         EXPECT_FALSE(page->pendingModify());
     });
     ASSERT_EQ(store.recordCount(), 2);
-    EXPECT_EQ(field(1, kFieldItem).text, "a");
-    EXPECT_EQ(field(2, kFieldKind), StoreValue::ofBool(false));
+    EXPECT_EQ(stored(1).item, "a");
+    EXPECT_FALSE(stored(2).income);
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"new"}));
+}
+
+TEST_F(DayPageTest, AQueuedSaveKeepsItsLocateWhenARefreshFollows) {
+    storeEntry(true, kDay, "a", 1);
+    page->refreshDayView();
+    queue.run(WorkQueue::Work::Report, [&] {
+        doubleClick(0);
+        page->entryInputs().item = "changed";
+        page->entryInputs().amount = "2";
+        page->addOrSave();
+        page->onDayDateChanged();  // the refresh comes after the save, which needs its locate
+    });
+    ASSERT_EQ(store.recordCount(), 1);
+    EXPECT_EQ(stored(1).item, "changed");
+    EXPECT_EQ(stored(1).amount, 2.0f);
+    EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"changed"}));
 }
 
 TEST_F(DayPageTest, QueuedRefreshesRunOnceAndKeepTheModeText) {
     storeEntry(false, kDay, "expense", 1);
     page->refreshDayView();
     listEvents.resets = 0;
-    guard.run(WalkGuard::kReport, [&] {
+    queue.run(WorkQueue::Work::Report, [&] {
         page->onDayDateChanged();
         page->switchMode(LedgerMode::Expense);
         page->refreshDayView();
         EXPECT_EQ(listEvents.resets, 0);
     });
     EXPECT_EQ(listEvents.resets, 1);
-    EXPECT_EQ(page->statusPart4(), texts::kExpenseWord);
+    EXPECT_EQ(page->progressText(), kExpenseWord);
     EXPECT_EQ(column(kColumnItem), (std::vector<std::string>{"expense"}));
 }
 
@@ -595,7 +612,7 @@ TEST_F(DayPageTest, ARefreshFromInsideAMessageBoxWaitsForTheAdd) {
     files->setPlan({});
     EXPECT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(focusAtReset, 1);  // the refresh ran once the add had finished
-    EXPECT_EQ(page->statusPart4(), texts::kProgressRefresh);
+    EXPECT_EQ(page->progressText(), texts::kProgressRefresh);
 }
 
 }  // namespace

@@ -72,9 +72,9 @@ int addUntilTheDiskIsFull(const std::string& dir) {
     store::RecordStore db;
     DISK_CHECK(db.open(path), 2);
     FakeWindow window;
-    WalkGuard guard;
+    WorkQueue queue;
     Categories categories{dir + "/pz.ini", 0};
-    DayPage page(db, window, guard, categories);
+    DayPage page(db, window, queue, categories);
     page.setLedgerMode(LedgerMode::Income);
     page.refreshDayView();
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../store/test_files.h"
+#include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 
@@ -62,16 +63,22 @@ TEST(EmptyLedgerDatabase, OpensAndTakesTheFirstEntryAsSerial49) {
     EXPECT_EQ(db.fieldCount(), ledger::kFieldCount);
     EXPECT_EQ(db.recordLength(), ledger::kLedgerRecordLength);
     EXPECT_EQ(db.recordCount(), 0);
-    using store::StoreValue;
-    ASSERT_TRUE(db.appendRecord({StoreValue::ofBool(true), StoreValue::ofInt(2024),
-                                 StoreValue::ofInt(5), StoreValue::ofInt(1),
-                                 StoreValue::ofText("00\xca\xb1"
-                                                    "07\xb7\xd6"),  // 00时07分
-                                 StoreValue::ofText("x"), StoreValue::ofFloat(12.5f),
-                                 StoreValue::ofText(""), StoreValue::ofText("")}));
-    EXPECT_EQ(db.currentSerial(), ledger::kFirstSerial);
-    EXPECT_EQ(db.readField(ledger::kFieldTime), StoreValue::ofText("00\xca\xb1"
-                                                                   "07\xb7\xd6"));
+    ledger::Entry e;
+    e.income = true;
+    e.date = {2024, 5, 1};
+    e.time =
+        "00\xca\xb1"
+        "07\xb7\xd6";  // 00时07分
+    e.item = "x";
+    e.amount = 12.5f;
+    EXPECT_EQ(ledger::appendEntry(db, e), ledger::kFirstSerial);
+    std::vector<ledger::Entry> read;
+    ASSERT_TRUE(ledger::readEntries(db, [&](const ledger::EntryView& v) {
+        read.push_back(v.entry());
+        return true;
+    }));
+    e.serial = ledger::kFirstSerial;  // the time reads back as its 8 bytes, no terminator
+    EXPECT_EQ(read, std::vector<ledger::Entry>{e});
     std::string after = store_test::readBytes(path);
     EXPECT_EQ(store_test::get32(after, 16), 1);
     EXPECT_EQ(store_test::get32(after, 20), 50);

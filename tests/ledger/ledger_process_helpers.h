@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 
@@ -47,19 +48,19 @@ class LedgerDir {
 
 inline std::string itemOf(int64_t id) { return "e" + std::to_string(id); }
 
-// A nine-field entry whose item names `id` and whose note is `note`.
-inline std::vector<store::StoreValue> entryValues(int64_t id, const std::string& note) {
-    using store::StoreValue;
-    return {StoreValue::ofBool(id % 2 == 0),
-            StoreValue::ofInt(2026),
-            StoreValue::ofInt(12),
-            StoreValue::ofInt(11),
-            StoreValue::ofText("08\xca\xb1"
-                               "05\xb7\xd6"),  // 08时05分
-            StoreValue::ofText(itemOf(id)),
-            StoreValue::ofFloat(static_cast<float>(id % 1000) * 0.5f),
-            StoreValue::ofText(note),
-            StoreValue::ofText("\xc6\xe4\xcb\xfc\xbf\xaa\xd6\xa7")};  // 其它开支
+// An entry whose item names `id` and whose note is `note`.
+inline ledger::Entry entryOf(int64_t id, const std::string& note) {
+    ledger::Entry e;
+    e.income = id % 2 == 0;
+    e.date = {2026, 12, 11};
+    e.time =
+        "08\xca\xb1"
+        "05\xb7\xd6";  // 08时05分
+    e.item = itemOf(id);
+    e.amount = static_cast<float>(id % 1000) * 0.5f;
+    e.note = note;
+    e.category = "\xc6\xe4\xcb\xfc\xbf\xaa\xd6\xa7";  // 其它开支
+    return e;
 }
 
 struct LiveEntry {
@@ -73,15 +74,13 @@ struct LiveEntry {
 // -1. Returns false when the walk fails.
 inline bool liveEntries(store::RecordStore& db, std::map<int64_t, LiveEntry>& out) {
     out.clear();
-    const int fields[] = {ledger::kFieldItem, ledger::kFieldNote};
-    return db.readRecords(fields, [&](const store::RecordView& r) {
-        if (r.isDeleted()) return true;
-        std::string item(r.text(ledger::kFieldItem));
+    return ledger::readEntries(db, [&](const ledger::EntryView& r) {
+        std::string item(r.item());
         int64_t id = item.size() > 1 && item[0] == 'e' ? std::stoll(item.substr(1)) : -1;
         LiveEntry& e = out[id];
         e.serial = r.serial();
         e.index = r.index();
-        e.note = std::string(r.text(ledger::kFieldNote));
+        e.note = std::string(r.note());
         ++e.copies;
         return true;
     });

@@ -6,13 +6,14 @@
 #include <array>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "ledger/gbk.h"
 #include "ledger/report_list.h"
-#include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/record_store.h"
 #include "tests/ledger/entry_file.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 using ledger::Date;
 using ledger::DateTime;
-using ledgertest::FixtureEntry;
+using ledger::Entry;
 
 // The tests spell texts in UTF-8 and compare GBK bytes.
 std::string gbk(const std::string& utf8) { return ledger::utf8ToGbk(utf8).value(); }
@@ -29,7 +30,7 @@ class FakeWindow : public ledger::WindowPort {
   public:
     struct Message {
         std::string text;
-        int icon;
+        ledger::MessageIcon icon;
         std::string title;
     };
 
@@ -50,7 +51,8 @@ class FakeWindow : public ledger::WindowPort {
     DateTime endDate() const override { return {end, 23, 59, 59}; }
     std::string filterText() const override { return filter; }
     bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void showMessage(const std::string& text, int icon, const std::string& title) override {
+    void showMessage(const std::string& text, ledger::MessageIcon icon,
+                     const std::string& title) override {
         messages.push_back({text, icon, title});
     }
     void focusItemInput() override {}
@@ -83,20 +85,19 @@ class CountingObserver : public ledger::ListObserver {
 
 using Cells = std::array<std::string, 7>;
 
-FixtureEntry income(Date d, const char* item, float amount, const char* category = "") {
-    FixtureEntry e;
+Entry income(Date d, const char* item, float amount, const char* category = "") {
+    Entry e;
     e.income = true;
-    e.year = d.year;
-    e.month = d.month;
-    e.day = d.day;
+    e.date = d;
+    e.time = ledgertest::kFixtureTime;
     e.item = gbk(item);
     e.amount = amount;
     e.category = gbk(category);
     return e;
 }
 
-FixtureEntry expense(Date d, const char* item, float amount, const char* category = "") {
-    FixtureEntry e = income(d, item, amount, category);
+Entry expense(Date d, const char* item, float amount, const char* category = "") {
+    Entry e = income(d, item, amount, category);
     e.income = false;
     return e;
 }
@@ -122,9 +123,11 @@ class RangeReportTest : public ::testing::Test {
         rmdir(dir_.c_str());
     }
 
-    void useEntries(const std::vector<FixtureEntry>& entries) {
+    // A ledger holding `entries` in this order, the records at the positions in `marked` marked
+    // deleted.
+    void useEntries(const std::vector<Entry>& entries, const std::set<size_t>& marked = {}) {
         store_.close();
-        ASSERT_TRUE(ledgertest::writeLedgerFile(path_, entries));
+        ASSERT_TRUE(ledgertest::writeLedgerFile(path_, entries, marked));
         ASSERT_TRUE(store_.open(path_));
     }
 
@@ -161,8 +164,8 @@ class RangeReportTest : public ::testing::Test {
     store::RecordStore store_;
     FakeWindow window_;
     ledger::ReportList list_;
-    ledger::WalkGuard guard_;
-    ledger::RangeReport report_{store_, window_, list_, guard_};
+    ledger::WorkQueue queue_;
+    ledger::RangeReport report_{store_, window_, list_, queue_};
 };
 
 TEST_F(RangeReportTest, DayWithThreeIncomesAndOneExpenseCellByCell) {
@@ -239,7 +242,7 @@ TEST_F(RangeReportTest, EndBeforeStartShowsTheDateMessageAndEmptiesTheList) {
     EXPECT_EQ(list_.rowCount(), 0);
     ASSERT_EQ(window_.messages.size(), 1u);
     EXPECT_EQ(window_.messages[0].text, gbk("日期选择错误，请重选择!"));
-    EXPECT_EQ(window_.messages[0].icon, ledger::kIconError);
+    EXPECT_EQ(window_.messages[0].icon, ledger::MessageIcon::Error);
     EXPECT_EQ(window_.messages[0].title, gbk("Tamvelo1.0版 提示您..."));
 }
 
@@ -358,7 +361,7 @@ TEST_F(RangeReportTest, WalkFollowsTheCalendar) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.blocks.empty() ? "" : c.blocks[0]);
-        std::vector<FixtureEntry> entries;
+        std::vector<Entry> entries;
         for (const Date& d : c.entryDays) entries.push_back(income(d, "收", 1));
         useEntries(entries);
         runReport(c.start, c.end);
@@ -373,11 +376,11 @@ TEST_F(RangeReportTest, EntryTextsNeverMoveAnEntry) {
     // Texts that look like the report's own separators or another day's date text.
     const Date d4{2024, 3, 4};
     const Date d5{2024, 3, 5};
-    FixtureEntry withSeparator = income(d4, "a*?*b", 1.25f);
-    FixtureEntry withDateInNote = expense(d4, "打车", 8);
+    Entry withSeparator = income(d4, "a*?*b", 1.25f);
+    Entry withDateInNote = expense(d4, "打车", 8);
     withDateInNote.note = gbk("2024年3月5日还款");
-    FixtureEntry withDateInItem = expense(d5, "2024年3月4日的账", 2);
-    FixtureEntry withSeparatorCategory = income(d5, "稿费", 100, "*?*收入");
+    Entry withDateInItem = expense(d5, "2024年3月4日的账", 2);
+    Entry withSeparatorCategory = income(d5, "稿费", 100, "*?*收入");
     useEntries({withSeparator, withDateInNote, withDateInItem, withSeparatorCategory});
     runReport(d4, d5);
 
@@ -409,11 +412,11 @@ TEST_F(RangeReportTest, EntryTextsNeverMoveAnEntry) {
 
 TEST_F(RangeReportTest, AmountsKeepTheirDigitsAndSumInSinglePrecision) {
     const Date d{2024, 3, 5};
-    FixtureEntry deleted = income(d, "已删", 1000);
-    deleted.deleted = true;
-    // 16777216 + 1 is not a float: the day's and the range's sums stay at 16777216.
-    useEntries({income(d, "大额", 1234567.875f), deleted, expense(d, "a", 16777216.0f),
-                expense(d, "b", 1.0f)});
+    // 16777216 + 1 is not a float: the day's and the range's sums stay at 16777216. The second
+    // record is marked deleted.
+    useEntries({income(d, "大额", 1234567.875f), income(d, "已删", 1000),
+                expense(d, "a", 16777216.0f), expense(d, "b", 1.0f)},
+               {1});
     runReport(d, d);
     const std::vector<Cells> all = cells();
     EXPECT_EQ(all[0][3], gbk("大额"));
@@ -427,7 +430,7 @@ TEST_F(RangeReportTest, AmountsKeepTheirDigitsAndSumInSinglePrecision) {
 }
 
 TEST_F(RangeReportTest, EntriesOfADayKeepTheirStoreOrder) {
-    std::vector<FixtureEntry> entries;
+    std::vector<Entry> entries;
     for (int i = 0; i < 60; ++i) {
         const std::string item = std::to_string(i);
         entries.push_back(income({2024, 3, 2 - i % 2}, item.c_str(), static_cast<float>(i)));
@@ -466,7 +469,7 @@ TEST_F(RangeReportTest, SecondRunAskedForDuringTheWalkIsQueuedAndRunsOnce) {
         window_.end = {2024, 3, 2};
         report_.run();
         report_.run();  // asked twice: still one run afterwards
-        EXPECT_TRUE(guard_.busy());
+        EXPECT_TRUE(queue_.busy());
     };
     runReport({2024, 3, 1}, {2024, 3, 1});
     EXPECT_EQ(window_.runsStarted, 2);
@@ -477,7 +480,7 @@ TEST_F(RangeReportTest, SecondRunAskedForDuringTheWalkIsQueuedAndRunsOnce) {
 }
 
 TEST_F(RangeReportTest, WindowSeesOnlyFinishedRowsInBatches) {
-    std::vector<FixtureEntry> entries;
+    std::vector<Entry> entries;
     for (int day = 1; day <= 20; ++day) {
         entries.push_back(income({2024, 3, day}, "收", static_cast<float>(day)));
         entries.push_back(expense({2024, 3, day}, "支", 1));

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "ledger/ledger_schema.h"
+#include "ledger/entry.h"
 #include "store/record_store.h"
 #include "tests/ledger/ledger_process_helpers.h"
 
@@ -83,7 +83,7 @@ SideResult runSide(const std::string& path, int side, int ms, unsigned seed) {
         int roll = static_cast<int>(rng() % 100);
         if (roll < 45 || mine.empty()) {
             int64_t id = next++;
-            if (db.appendRecord(ledger_test::entryValues(id, "n"))) {
+            if (ledger::appendEntry(db, ledger_test::entryOf(id, "n")) != 0) {
                 mine.push_back(id);
                 ++r.adds;
             } else {

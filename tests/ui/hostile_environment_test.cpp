@@ -26,6 +26,7 @@
 #include "store/record_store.h"
 #include "tests/private_mount.h"
 #include "tests/ui/qt_app.h"
+#include "tests/ui/sample_ledger.h"
 #include "ui/main_window.h"
 
 namespace ui {
@@ -80,13 +81,8 @@ TEST_F(HostileEnvironment, ReadOnlyDirectoryWithADatabase) {
     { std::ofstream(dir + "/Database.edb", std::ios::binary) << ledger::emptyLedgerDatabase(); }
     ASSERT_TRUE(db.open(dir + "/Database.edb"));
     QDate today = QDate::currentDate();
-    using store::StoreValue;
-    ASSERT_TRUE(db.appendRecord({StoreValue::ofBool(true), StoreValue::ofInt(today.year()),
-                                 StoreValue::ofInt(today.month()), StoreValue::ofInt(today.day()),
-                                 StoreValue::ofText("08\xca\xb1"
-                                                    "05\xb7\xd6"),
-                                 StoreValue::ofText("old"), StoreValue::ofFloat(5),
-                                 StoreValue::ofText(""), StoreValue::ofText("")}));
+    ASSERT_TRUE(sample::append(
+        db, {true, today.year(), today.month(), today.day(), "08时05分", "old", 5, "", ""}));
     db.close();
     runInner("ReadOnlyDirectoryWithADatabase", dir, test_mount::Kind::ReadOnly);
 }

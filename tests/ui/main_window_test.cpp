@@ -28,6 +28,7 @@
 #include <deque>
 #include <memory>
 
+#include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/settings_file.h"
 #include "tests/ui/qt_app.h"
@@ -147,14 +148,18 @@ class WindowTest : public ::testing::Test {
         settle();
     }
 
-    // Field p of 1-based record n, read through a store of its own.
-    store::StoreValue storedField(int n, int p) {
+    // The entry of 1-based record n, read through a store of its own.
+    ledger::Entry storedEntry(int n) {
         store::RecordStore s;
         EXPECT_TRUE(s.open(nativePath("Database.edb")));
-        s.goTo(n);
-        store::StoreValue v = s.readField(p);
+        ledger::Entry found;
+        EXPECT_TRUE(ledger::readEntries(s, [&](const ledger::EntryView& e) {
+            if (e.index() != n - 1) return true;
+            found = e.entry();
+            return false;
+        }));
         s.close();
-        return v;
+        return found;
     }
     int32_t storedCount() {
         store::RecordStore s;
@@ -410,15 +415,10 @@ TEST_F(WindowTest, EnterLeadsThroughTheInputsAndAddsTheEntry) {
     settle();
 
     ASSERT_EQ(storedCount(), 1);
-    EXPECT_FALSE(storedField(1, ledger::kFieldKind).asBool());
-    EXPECT_EQ(storedField(1, ledger::kFieldYear).integer, 2024);
-    EXPECT_EQ(storedField(1, ledger::kFieldMonth).integer, 3);
-    EXPECT_EQ(storedField(1, ledger::kFieldDay).integer, 5);
-    EXPECT_EQ(storedField(1, ledger::kFieldTime).text, sample::gbk("08时05分"));
-    EXPECT_EQ(storedField(1, ledger::kFieldItem).text, sample::gbk("买菜"));
-    EXPECT_EQ(storedField(1, ledger::kFieldAmount).asFloat(), 12.5f);
-    EXPECT_EQ(storedField(1, ledger::kFieldNote).text, sample::gbk("早市"));
-    EXPECT_EQ(storedField(1, ledger::kFieldCategory).text, "");
+    ledger::Entry expected =
+        sample::ledgerEntry({false, 2024, 3, 5, "08时05分", "买菜", 12.5f, "早市", ""});
+    expected.serial = ledger::kFirstSerial;
+    EXPECT_EQ(storedEntry(1), expected);
 
     ASSERT_EQ(dayModel()->rowCount(), 1);
     const char* row[] = {"1", "2024年3月5日08时05分", "买菜", "12.50元", "", "早市"};
@@ -642,9 +642,9 @@ TEST_F(WindowTest, DoubleClickCopiesTheRowAndAddSavesIntoItsRecord) {
 
     // Record 6 of the sample is that expense; it now holds 20, the others are untouched.
     EXPECT_EQ(storedCount(), 9);
-    EXPECT_EQ(storedField(6, ledger::kFieldAmount).asFloat(), 20.0f);
-    EXPECT_EQ(storedField(6, ledger::kFieldItem).text, sample::gbk("买菜"));
-    EXPECT_EQ(storedField(7, ledger::kFieldAmount).asFloat(), 23.8f);
+    EXPECT_EQ(storedEntry(6).amount, 20.0f);
+    EXPECT_EQ(storedEntry(6).item, sample::gbk("买菜"));
+    EXPECT_EQ(storedEntry(7).amount, 23.8f);
     EXPECT_EQ(u8(dayCell(0, 0)), "1");
     EXPECT_EQ(u8(dayCell(0, 1)), "2024年3月5日07时40分");
     EXPECT_EQ(u8(dayCell(0, 3)), "20.00元");
@@ -661,7 +661,7 @@ TEST_F(WindowTest, DeleteAsksFirstAndRemovesOnlyAfterYes) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(u8(messages[0].text), "您确定要删除此项记录吗？");
     EXPECT_EQ(u8(messages[0].title), "Tamvelo1.0版 提示您...");
-    EXPECT_EQ(messages[0].icon, ledger::kIconQuestion);
+    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Question);
     EXPECT_EQ(storedCount(), 9);
     EXPECT_EQ(dayModel()->rowCount(), 3);
 
@@ -673,7 +673,7 @@ TEST_F(WindowTest, DeleteAsksFirstAndRemovesOnlyAfterYes) {
     EXPECT_EQ(u8(dayCell(1, 0)), "3");  // row numbers stay
     EXPECT_EQ(u8(dayCell(1, 2)), "工资");
     EXPECT_EQ(u8(labelText("标签3")), "本天总收入：310.00元");
-    EXPECT_EQ(storedField(5, ledger::kFieldItem).text, sample::gbk("买菜"));
+    EXPECT_EQ(storedEntry(5).item, sample::gbk("买菜"));
 }
 
 // The list view selects the row after a removed one by itself; that must not become the
@@ -750,7 +750,7 @@ TEST_F(WindowTest, QueryReportsTheRangeInTheList) {
     EXPECT_EQ(m->rowCount(), 0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(u8(messages[0].text), "日期选择错误，请重选择!");
-    EXPECT_EQ(messages[0].icon, ledger::kIconError);
+    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Error);
 }
 
 TEST_F(WindowTest, SettingsPageAddsAndRemovesCategories) {
@@ -810,7 +810,7 @@ TEST_F(WindowTest, ADatabaseThatCannotBeOpenedIsReportedAndLeftAlone) {
     EXPECT_NE(
         messages[0].text.indexOf(MainWindow::fromGbk(store::errorText(code.captured(1).toInt()))),
         -1);
-    EXPECT_EQ(messages[0].icon, ledger::kIconError);
+    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Error);
     EXPECT_EQ(fileBytes(path("Database.edb")), garbage);
     EXPECT_FALSE(window->recordStore().isOpen());
     EXPECT_TRUE(window->isVisible());

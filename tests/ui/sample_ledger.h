@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "ledger/categories.h"
+#include "ledger/entry.h"
 #include "ledger/gbk.h"
 #include "ledger/settings_file.h"
 #include "store/record_store.h"
-#include "store/store_value.h"
 
 namespace sample {
 
 inline std::string gbk(const char* utf8) { return ledger::utf8ToGbk(utf8).value_or(std::string()); }
 
+// An entry with its texts in UTF-8.
 struct Entry {
     bool income;
     int year, month, day;
@@ -27,16 +28,22 @@ struct Entry {
     const char* category;
 };
 
-inline std::vector<store::StoreValue> values(const Entry& e) {
-    using store::StoreValue;
-    return {StoreValue::ofBool(e.income),       StoreValue::ofInt(e.year),
-            StoreValue::ofInt(e.month),         StoreValue::ofInt(e.day),
-            StoreValue::ofText(gbk(e.time)),    StoreValue::ofText(gbk(e.item)),
-            StoreValue::ofFloat(e.amount),      StoreValue::ofText(gbk(e.note)),
-            StoreValue::ofText(gbk(e.category))};
+// The ledger's entry, texts in GBK.
+inline ledger::Entry ledgerEntry(const Entry& e) {
+    ledger::Entry out;
+    out.income = e.income;
+    out.date = {e.year, e.month, e.day};
+    out.time = gbk(e.time);
+    out.item = gbk(e.item);
+    out.amount = e.amount;
+    out.category = gbk(e.category);
+    out.note = gbk(e.note);
+    return out;
 }
 
-inline bool append(store::RecordStore& s, const Entry& e) { return s.appendRecord(values(e)); }
+inline bool append(store::RecordStore& s, const Entry& e) {
+    return ledger::appendEntry(s, ledgerEntry(e)) != 0;
+}
 
 // Writes categories 1..n and their count the way the settings page leaves them.
 inline void writeCategories(const std::string& iniPath, const std::vector<const char*>& names) {
