@@ -1,12 +1,20 @@
 #include <QApplication>
+#include <QFile>
 
+#include "ledger/session.h"
 #include "store/record_store.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
 
+// Wires the program: the session owns the ledger beside the program file (not the working
+// directory), the window shows it. The session is made first and goes last, so the store is
+// closed after the window has gone.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     store::setFatalHandler(&ui::fatalStop);
-    ui::MainWindow window;
+    ledger::Session session(
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    ui::MainWindow window(session);
     window.show();
     return app.exec();
 }

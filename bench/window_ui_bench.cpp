@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "ledger/session.h"
 #include "tests/ledger/entry_file.h"
 #include "ui/lunar_date_box.h"
 #include "ui/main_window.h"
@@ -52,7 +53,7 @@ class LedgerDir {
         ledgertest::writeLedgerFile(QFile::encodeName(dir_.filePath("Database.edb")).toStdString(),
                                     all);
     }
-    QString path() const { return dir_.path(); }
+    std::string path() const { return QFile::encodeName(dir_.path()).toStdString(); }
 
   private:
     QTemporaryDir dir_;
@@ -70,17 +71,20 @@ void settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
 }
 
-// From creating the window to the window idle after its queued refreshes, today's entries shown.
+// From creating the session and the window to the window idle after its queued refreshes,
+// today's entries shown.
 void BM_StartupToIdle(benchmark::State& state) {
     app();
     LedgerDir dir(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto w = std::make_unique<ui::MainWindow>(dir.path(), quietHooks(QDate(2020, 6, 15)));
+        auto session = std::make_unique<ledger::Session>(dir.path());
+        auto w = std::make_unique<ui::MainWindow>(*session, quietHooks(QDate(2020, 6, 15)));
         w->show();
         settle();
-        benchmark::DoNotOptimize(w->dayPage().dayList().rowCount());
+        benchmark::DoNotOptimize(session->dayPage().dayList().rowCount());
         state.PauseTiming();
         w.reset();
+        session.reset();
         state.ResumeTiming();
     }
 }
@@ -90,10 +94,11 @@ BENCHMARK(BM_StartupToIdle)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond)-
 void BM_ReportShown(benchmark::State& state) {
     app();
     static LedgerDir dir(100000);
-    ui::MainWindow w(dir.path(), quietHooks(QDate(2024, 12, 31)));
+    ledger::Session session(dir.path());
+    ui::MainWindow w(session, quietHooks(QDate(2024, 12, 31)));
     w.show();
     settle();
-    w.onToolbarClick(3);
+    w.onToolbarClick(ui::ToolbarSlot::Query);
     w.findChild<ui::LunarDateBox*>(QStringLiteral("农历日期框2"))
         ->setDate(QDate(2025 - static_cast<int>(state.range(0)), 1, 1));
     w.findChild<ui::LunarDateBox*>(QStringLiteral("农历日期框3"))->setDate(QDate(2024, 12, 31));
@@ -101,7 +106,7 @@ void BM_ReportShown(benchmark::State& state) {
     settle();
     int rows = 0;
     for (auto _ : state) {
-        w.rangeReport().run();
+        session.rangeReport().run();
         view->repaint();
         rows = view->model()->rowCount();
     }

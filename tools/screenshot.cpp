@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <cstdio>
 
+#include "ledger/session.h"
 #include "tests/ui/sample_ledger.h"
 #include "ui/lunar_date_box.h"
 #include "ui/main_window.h"
@@ -33,8 +34,8 @@ bool save(ui::MainWindow& w, const QString& path) {
 }
 
 // Clicks toolbar slot `index` as the user would.
-void click(ui::MainWindow& w, int index) {
-    w.findChild<QToolButton*>(QStringLiteral("工具条1_%1").arg(index))->click();
+void click(ui::MainWindow& w, ui::ToolbarSlot slot) {
+    w.findChild<QToolButton*>(QStringLiteral("工具条1_%1").arg(static_cast<int>(slot)))->click();
 }
 
 }  // namespace
@@ -50,31 +51,34 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     sample::writeCategories(QFile::encodeName(dir.filePath(QStringLiteral("pz.ini"))).toStdString(),
                             sample::weekCategories());
+    const std::string runDirectory = QFile::encodeName(dir.path()).toStdString();
     {
         // The first start writes the empty database; the sample goes in through the store.
         ui::WindowHooks quiet;
         quiet.messageBox = [](const ui::MessageBoxRequest&) { return true; };
-        ui::MainWindow first(dir.path(), quiet);
-        for (const auto& e : sample::week()) sample::append(first.recordStore(), e);
+        ledger::Session firstRun(runDirectory);
+        ui::MainWindow first(firstRun, quiet);
+        for (const auto& e : sample::week()) sample::append(firstRun.recordStore(), e);
     }
     ui::WindowHooks hooks;
     hooks.messageBox = [](const ui::MessageBoxRequest&) { return true; };
     hooks.clock = [] { return QDateTime(QDate(2024, 3, 5), QTime(20, 30)); };
-    ui::MainWindow w(dir.path(), hooks);
+    ledger::Session session(runDirectory);
+    ui::MainWindow w(session, hooks);
     w.show();
     settle();
     bool ok = save(w, out.filePath(QStringLiteral("day.png")));
 
-    click(w, 3);
+    click(w, ui::ToolbarSlot::Query);
     w.findChild<ui::LunarDateBox*>(QStringLiteral("农历日期框2"))->setDate({2024, 3, 1});
-    w.rangeReport().run();
+    session.rangeReport().run();
     ok = save(w, out.filePath(QStringLiteral("query.png"))) && ok;
 
-    click(w, 5);
+    click(w, ui::ToolbarSlot::Settings);
     ok = save(w, out.filePath(QStringLiteral("settings.png"))) && ok;
 
     // The day box's drop-down calendar.
-    click(w, 1);
+    click(w, ui::ToolbarSlot::Income);
     auto* box = w.findChild<ui::LunarDateBox*>(QStringLiteral("农历日期框1"));
     box->showPopup();
     settle();

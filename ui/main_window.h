@@ -1,72 +1,52 @@
 #pragma once
 
-// The program's one window: toolbar, three pages and the status bar, bound to the ledger's day
-// page, range report and categories. Widgets show the ledger's models and forward the user's
-// events to its actions; the window itself keeps no ledger state.
+// The program's one window: the frame around the three pages. It holds the toolbar, the page
+// container and the status bar, runs the startup, lets the user drag it by its background, and
+// answers the ledger's questions as its WindowPort, forwarding them to the pages. The ledger's
+// state lives in the Session the window is given; the window shows it and owns none of it.
 
-#include <QDateTime>
 #include <QPoint>
 #include <QString>
-#include <QUrl>
 #include <QWidget>
-#include <functional>
-#include <memory>
+#include <string>
 
-#include "ledger/categories.h"
-#include "ledger/day_page.h"
-#include "ledger/range_report.h"
-#include "ledger/report_list.h"
-#include "ledger/text_list.h"
 #include "ledger/window_port.h"
-#include "ledger/work_queue.h"
-#include "store/record_store.h"
+#include "ui/window_hooks.h"
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QStackedWidget;
-class QTableView;
 class QToolBar;
-class QGroupBox;
+
+namespace ledger {
+class Session;
+}
 
 namespace ui {
 
-class AmountEdit;
-class DayListModel;
-class LunarDateBox;
-class ReportListModel;
+class DayPageWidget;
+class QueryPageWidget;
+class SettingsPageWidget;
 class StatusBar;
-class TextListModel;
 
-// A message box the window is about to show, in UTF-8.
-struct MessageBoxRequest {
-    QString text;
-    QString title;
-    ledger::MessageIcon icon = ledger::MessageIcon::None;
-    bool yesNo = false;
+// The toolbar's slots from the left, separators counted, as onToolbarClick receives them.
+enum class ToolbarSlot {
+    LeadingSeparator = 0,
+    Income = 1,
+    Expense = 2,
+    Query = 3,
+    EmptySlot = 4,  // disabled, between 查询 and 设置
+    Settings = 5,
+    QuitSeparator = 6,
+    Quit = 7,
 };
 
-// What the window does outside itself; tests replace these.
-struct WindowHooks {
-    // Shows a message box; for a Yes/No question returns true for Yes. Default: QMessageBox.
-    std::function<bool(const MessageBoxRequest&)> messageBox;
-    // Opens a link. Default: QDesktopServices.
-    std::function<void(const QUrl&)> openUrl;
-    // The local clock. Default: QDateTime::currentDateTime.
-    std::function<QDateTime()> clock;
-    // The toolbar's "退出". Default: closes the window and ends the event loop with code 0.
-    std::function<void()> quit;
-};
-
-class MainWindow : public QWidget, public ledger::WindowPort, private ledger::DayPageObserver {
+class MainWindow : public QWidget, public ledger::WindowPort {
     Q_OBJECT
   public:
-    // Creates every control in its defined state, then runs the startup (onWindowCreated) on
-    // the database and settings file in `runDirectory` (empty: the program's own directory).
-    explicit MainWindow(const QString& runDirectory = QString(), WindowHooks hooks = {},
+    // Attaches itself to `session` as its window, creates every control in its defined state,
+    // then runs the startup (onWindowCreated). `session` outlives the window.
+    explicit MainWindow(ledger::Session& session, WindowHooks hooks = {},
                         QWidget* parent = nullptr);
-    // Closes the store.
+    // Removes the controls, then detaches from the session (which keeps the store open).
     ~MainWindow() override;
 
     // ---- ledger::WindowPort ----
@@ -82,31 +62,14 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     void processEvents() override;
     ledger::DateTime now() const override;
 
-    // ---- the window's own handlers ----
-    // A click on toolbar slot `index` (separators counted): 1 income, 2 expense, 3 query,
-    // 5 settings, 7 quit; the others do nothing.
-    void onToolbarClick(int index);
-    // A key in the item, amount or note input (Qt key code; Ctrl+Tab arrives as Qt::Key_Tab).
-    void onItemKey(int key);
-    void onAmountKey(int key);
-    void onNoteKey(int key);
+    // A click on a toolbar slot: income and expense switch the day page's mode (and show the
+    // day page), query and settings show their pages, quit ends the program; the separators and
+    // the empty slot do nothing.
+    void onToolbarClick(ToolbarSlot slot);
 
     // Sets status bar part `index`; outside 0 to 6 nothing changes.
     void setStatusText(int index, const QString& text);
     QString statusText(int index) const;
-
-    QString ledgerPath() const { return ledgerPath_; }
-    QString settingsPath() const { return settingsPath_; }
-    store::RecordStore& recordStore() { return store_; }
-    ledger::DayPage& dayPage() { return *dayPage_; }
-    ledger::ReportList& reportList() { return reportList_; }
-    ledger::RangeReport& rangeReport() { return *report_; }
-    ledger::Categories& categories() { return categories_; }
-
-    // Makes the ledger's GBK text a UTF-8 one for the widgets, and back (empty when it has no
-    // GBK form).
-    static QString fromGbk(const std::string& gbk);
-    static std::string toGbk(const QString& text);
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
@@ -116,73 +79,28 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
 
   private:
     void buildToolbar();
-    void buildDayPage(QWidget* page);
-    void buildQueryPage(QWidget* page);
-    void buildSettingsPage(QWidget* page);
-    void bindLedger();
+    void buildPages();
     void onWindowCreated();
-    void writeEmptyDatabase();
     void reportOpenFailure(int32_t code);
-    void addCategoryClicked();
-    void removeCategoryClicked();
-    void openHomePage();
-    void syncChoice(QComboBox* box, TextListModel* model);
-    void syncSelectionFromLedger(int row);
+    void showDayPageStatus();
 
-    // ledger::DayPageObserver
-    void textsChanged() override;
-    void inputsChanged() override;
-
+    ledger::Session& session_;
     WindowHooks hooks_;
-    QString runDirectory_;
-    QString ledgerPath_;
-    QString settingsPath_;
 
-    store::RecordStore store_;
-    ledger::WorkQueue workQueue_;
-    ledger::Categories categories_;
-    ledger::TextList filterList_;       // 组合框3
-    ledger::TextList categoryBoxList_;  // 组合框4
-    ledger::ReportList reportList_;
-    std::unique_ptr<ledger::DayPage> dayPage_;
-    std::unique_ptr<ledger::RangeReport> report_;
-
-    // The ledger's status part 4 as last shown; the window's own texts there (ready, query,
-    // settings) reset it, so the ledger's next text is shown even when it is the same.
-    std::string shownLedgerPart4_;
-    // What the user typed into the category box; kept when its items change.
-    QString categoryBoxText_;
-    bool syncing_ = false;
+    // The day page's progress text as last put into status part 4.
+    std::string shownProgress_;
+    // Set when the window wrote part 4 itself (ready, query, settings); the day page's next
+    // progress text then shows even when it is the one shown before.
+    bool windowTextInPart4_ = false;
     bool dragging_ = false;
     QPoint dragOffset_;
 
-    QToolBar* toolbar_ = nullptr;
-    QStackedWidget* pages_ = nullptr;
-    StatusBar* statusBar_ = nullptr;
-    LunarDateBox* dayBox_ = nullptr;      // 农历日期框1
-    LunarDateBox* startBox_ = nullptr;    // 农历日期框2
-    LunarDateBox* endBox_ = nullptr;      // 农历日期框3
-    QComboBox* itemInput_ = nullptr;      // 组合框1
-    QComboBox* categoryInput_ = nullptr;  // 组合框2
-    QComboBox* filterBox_ = nullptr;      // 组合框3
-    QComboBox* categoryBox_ = nullptr;    // 组合框4
-    AmountEdit* amountInput_ = nullptr;   // 编辑框1
-    QLineEdit* noteInput_ = nullptr;      // 编辑框3
-    QLabel* itemCaption_ = nullptr;       // 标签2
-    QLabel* amountCaption_ = nullptr;     // 标签4
-    QLabel* dayTotal_ = nullptr;          // 标签3
-    QPushButton* addButton_ = nullptr;    // 按钮_添
-    QTableView* dayView_ = nullptr;       // 超级列表框_收支
-    QTableView* reportView_ = nullptr;    // 超级列表框_查
-    DayListModel* dayModel_ = nullptr;
-    ReportListModel* reportModel_ = nullptr;
-    TextListModel* choicesModel_ = nullptr;
-    TextListModel* filterModel_ = nullptr;
-    TextListModel* categoryBoxModel_ = nullptr;
+    QToolBar* toolbar_ = nullptr;                 // 工具条1
+    QStackedWidget* pages_ = nullptr;             // 选择夹_主
+    DayPageWidget* dayPage_ = nullptr;            // 收支
+    QueryPageWidget* queryPage_ = nullptr;        // 查
+    SettingsPageWidget* settingsPage_ = nullptr;  // 设
+    StatusBar* statusBar_ = nullptr;              // 状态条1
 };
-
-// The store's fatal stop: a modal box titled "错误" ("运行时出错!", a blank line, "错误信息："
-// and the message), then the process ends with exit code -1. Safe from any thread.
-[[noreturn]] void fatalStop(const std::string& gbkMessage);
 
 }  // namespace ui

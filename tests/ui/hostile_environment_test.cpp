@@ -23,10 +23,12 @@
 
 #include "ledger/day_page.h"
 #include "ledger/ledger_schema.h"
+#include "ledger/session.h"
 #include "store/record_store.h"
 #include "tests/private_mount.h"
 #include "tests/ui/qt_app.h"
 #include "tests/ui/sample_ledger.h"
+#include "ui/day_page_widget.h"
 #include "ui/main_window.h"
 
 namespace ui {
@@ -116,9 +118,10 @@ class HostileEnvironmentInner : public ::testing::Test {
     void typeEntry(MainWindow& w, const QString& item, const QString& amount) {
         w.findChild<QComboBox*>(QStringLiteral("组合框1"))->setEditText(item);
         w.findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(amount);
-        w.onNoteKey(13);  // Enter
+        w.findChild<DayPageWidget*>()->onNoteKey(EntryKey::Enter);
     }
     std::string ledgerFile() const { return (dir + "/Database.edb").toStdString(); }
+    std::string runDirectory() const { return QFile::encodeName(dir).toStdString(); }
 
     QString dir;
     WindowHooks hooks;
@@ -126,16 +129,17 @@ class HostileEnvironmentInner : public ::testing::Test {
 };
 
 TEST_F(HostileEnvironmentInner, ReadOnlyDirectoryAtFirstStart) {
-    MainWindow w(dir, hooks);
+    ledger::Session session(runDirectory());
+    MainWindow w(session, hooks);
     // The empty database could not be written: no file, no open store, an empty day, no box.
     EXPECT_FALSE(QFileInfo::exists(dir + "/Database.edb"));
-    EXPECT_FALSE(w.recordStore().isOpen());
-    EXPECT_EQ(w.dayPage().dayList().rowCount(), 0);
+    EXPECT_FALSE(session.recordStore().isOpen());
+    EXPECT_EQ(session.dayPage().dayList().rowCount(), 0);
     EXPECT_TRUE(messages.empty());
     typeEntry(w, QStringLiteral("午饭"), QStringLiteral("12.5"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], QStringLiteral("添加失败!"));
-    EXPECT_EQ(w.dayPage().dayList().rowCount(), 0);
+    EXPECT_EQ(session.dayPage().dayList().rowCount(), 0);
     // A category cannot be written either; nothing is reported and nothing appears on disk.
     w.findChild<QComboBox*>(QStringLiteral("组合框4"))->setEditText(QStringLiteral("工资收入"));
     w.findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
@@ -148,16 +152,17 @@ TEST_F(HostileEnvironmentInner, ReadOnlyDirectoryAtFirstStart) {
 TEST_F(HostileEnvironmentInner, ReadOnlyDirectoryWithADatabase) {
     const std::string before = readAll(ledgerFile());
     {
-        MainWindow w(dir, hooks);
+        ledger::Session session(runDirectory());
+        MainWindow w(session, hooks);
         // Opened read-only: today's entry shows; an add fails and changes nothing.
-        EXPECT_TRUE(w.recordStore().isOpen());
+        EXPECT_TRUE(session.recordStore().isOpen());
         EXPECT_TRUE(messages.empty());
         QCoreApplication::processEvents();  // the date-changed refresh, now for today
-        EXPECT_EQ(w.dayPage().dayList().rowCount(), 1);
+        EXPECT_EQ(session.dayPage().dayList().rowCount(), 1);
         typeEntry(w, QStringLiteral("晚饭"), QStringLiteral("20"));
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0], QStringLiteral("添加失败!"));
-        EXPECT_EQ(w.dayPage().dayList().rowCount(), 1);
+        EXPECT_EQ(session.dayPage().dayList().rowCount(), 1);
     }
     EXPECT_EQ(readAll(ledgerFile()), before);
 }
@@ -165,8 +170,9 @@ TEST_F(HostileEnvironmentInner, ReadOnlyDirectoryWithADatabase) {
 TEST_F(HostileEnvironmentInner, DiskFillsDuringAnAdd) {
     int added = 0;
     {
-        MainWindow w(dir, hooks);
-        ASSERT_TRUE(w.recordStore().isOpen());  // the first start's database fitted
+        ledger::Session session(runDirectory());
+        MainWindow w(session, hooks);
+        ASSERT_TRUE(session.recordStore().isOpen());  // the first start's database fitted
         QCoreApplication::processEvents();
         std::ofstream filler((dir + "/filler").toStdString(), std::ios::binary);
         const std::string block(4096, '\0');
@@ -179,8 +185,8 @@ TEST_F(HostileEnvironmentInner, DiskFillsDuringAnAdd) {
         --added;  // the last one failed
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0], QStringLiteral("添加失败!"));
-        EXPECT_EQ(w.dayPage().dayList().rowCount(), added);
-        EXPECT_EQ(w.recordStore().recordCount(), added);
+        EXPECT_EQ(session.dayPage().dayList().rowCount(), added);
+        EXPECT_EQ(session.recordStore().recordCount(), added);
     }
     // Reopened, the file holds exactly the entries that were added, and nothing after them.
     store::RecordStore db;

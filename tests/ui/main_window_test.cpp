@@ -1,182 +1,28 @@
-#include "ui/main_window.h"
+// The window's frame: startup and its files, the places and texts of every control, the
+// toolbar's pages and modes, the status bar, dragging, and a database that cannot be opened.
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModel>
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionComboBox>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolButton>
 #include <QToolTip>
-#include <deque>
-#include <memory>
 
-#include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
-#include "ledger/settings_file.h"
-#include "tests/ui/qt_app.h"
-#include "tests/ui/sample_ledger.h"
-#include "ui/lunar_calendar.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/gbk_text.h"
 #include "ui/lunar_date_box.h"
 #include "ui/status_bar.h"
 
 namespace ui {
 namespace {
-
-std::string u8(const QString& s) { return s.toStdString(); }
-
-// Types `text` one character at a time as key events carrying the character, the way an input
-// method delivers Chinese text (QTest::keyClicks only knows ASCII keys).
-void typeText(QWidget* w, const QString& text) {
-    for (int i = 0; i < text.size(); ++i) {
-        int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QString ch = text.mid(i, n);
-        i += n - 1;
-        int key = ch.size() == 1 && ch.at(0).unicode() < 128 ? int{ch.at(0).toUpper().unicode()}
-                                                             : Qt::Key_unknown;
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, ch);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, ch);
-        QApplication::sendEvent(w, &press);
-        QApplication::sendEvent(w, &release);
-    }
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A window started in a fresh directory with a fixed clock; message boxes are recorded and
-// answered from `answers` (Yes when it runs dry).
-class WindowTest : public ::testing::Test {
-  protected:
-    WindowTest() { qtApp(); }
-
-    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    std::string nativePath(const char* name) const {
-        return QFile::encodeName(path(name)).toStdString();
-    }
-
-    void start() {
-        WindowHooks hooks;
-        hooks.messageBox = [this](const MessageBoxRequest& r) {
-            messages.push_back(r);
-            if (!r.yesNo || answers.empty()) return true;
-            bool a = answers.front();
-            answers.pop_front();
-            return a;
-        };
-        hooks.openUrl = [this](const QUrl& u) { opened.push_back(u); };
-        hooks.clock = [this] { return clock; };
-        hooks.quit = [this] { ++quits; };
-        window = std::make_unique<MainWindow>(dir.path(), hooks);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        settle();
-    }
-
-    // Lets the queued notifications run.
-    static void settle() {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    }
-
-    // Writes entries through a store of its own, as a previous run would have.
-    void seed(const std::vector<sample::Entry>& entries) {
-        {
-            WindowHooks quiet;
-            quiet.messageBox = [](const MessageBoxRequest&) { return true; };
-            MainWindow first(dir.path(), quiet);
-        }
-        sample::writeCategories(nativePath("pz.ini"), sample::weekCategories());
-        store::RecordStore s;
-        ASSERT_TRUE(s.open(nativePath("Database.edb")));
-        for (const auto& e : entries) ASSERT_TRUE(sample::append(s, e));
-        s.close();
-    }
-
-    template <class T>
-    T* find(const char* name) const {
-        T* w = window->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    QString labelText(const char* name) const { return find<QLabel>(name)->text(); }
-
-    void clickToolbar(int index) {
-        QToolButton* b = find<QToolButton>(QStringLiteral("工具条1_%1").arg(index).toUtf8().data());
-        QTest::mouseClick(b, Qt::LeftButton);
-        settle();
-    }
-    void clickButton(const char* name) {
-        QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
-        settle();
-    }
-
-    QAbstractItemModel* dayModel() const { return find<QTableView>("超级列表框_收支")->model(); }
-    QString dayCell(int row, int column) const {
-        return dayModel()->index(row, column).data().toString();
-    }
-    void doubleClickDayRow(int row) {
-        QTableView* v = find<QTableView>("超级列表框_收支");
-        QPoint p = v->visualRect(v->model()->index(row, 2)).center();
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p);
-        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, p);
-        settle();
-    }
-    void selectDayRow(int row) {
-        QTableView* v = find<QTableView>("超级列表框_收支");
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {},
-                          v->visualRect(v->model()->index(row, 2)).center());
-        settle();
-    }
-
-    // The entry of 1-based record n, read through a store of its own.
-    ledger::Entry storedEntry(int n) {
-        store::RecordStore s;
-        EXPECT_TRUE(s.open(nativePath("Database.edb")));
-        ledger::Entry found;
-        EXPECT_TRUE(ledger::readEntries(s, [&](const ledger::EntryView& e) {
-            if (e.index() != n - 1) return true;
-            found = e.entry();
-            return false;
-        }));
-        s.close();
-        return found;
-    }
-    int32_t storedCount() {
-        store::RecordStore s;
-        EXPECT_TRUE(s.open(nativePath("Database.edb")));
-        int32_t n = s.recordCount();
-        s.close();
-        return n;
-    }
-
-    QTemporaryDir dir;
-    QDateTime clock{QDate(2024, 3, 5), QTime(8, 5)};
-    std::vector<MessageBoxRequest> messages;
-    std::deque<bool> answers;
-    std::vector<QUrl> opened;
-    int quits = 0;
-    std::unique_ptr<MainWindow> window;
-};
 
 TEST_F(WindowTest, FirstStartInAnEmptyDirectoryWritesTheEmptyLedgerAndSettles) {
     start();
@@ -184,7 +30,7 @@ TEST_F(WindowTest, FirstStartInAnEmptyDirectoryWritesTheEmptyLedgerAndSettles) {
     EXPECT_EQ(fileBytes(path("Database.edb")), QByteArray(empty.data(), empty.size()));
     // No temporary file is left, and the settings file waits for the first category.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Database.edb"});
-    EXPECT_TRUE(window->recordStore().isOpen());
+    EXPECT_TRUE(session->recordStore().isOpen());
 
     EXPECT_EQ(u8(window->windowTitle()), "Tamvelo1.0版");
     EXPECT_EQ(window->windowIcon().availableSizes().size(), 8);
@@ -338,7 +184,7 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
 // every status part's text.
 TEST_F(WindowTest, AScreenReaderReadsTheShownTexts) {
     start();
-    clickToolbar(2);
+    clickToolbar(ToolbarSlot::Expense);
     auto read = [](QWidget* w, QAccessible::Text t) {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
         return a ? a->text(t) : QString();
@@ -358,7 +204,8 @@ TEST_F(WindowTest, AScreenReaderReadsTheShownTexts) {
 TEST_F(WindowTest, DropDownTextFieldsFitTheirFont) {
     start();
     int checked = 0;
-    for (int slot : {1, 3, 5}) {  // each page in turn, so that its boxes are laid out
+    // Each page in turn, so that its boxes are laid out.
+    for (ToolbarSlot slot : {ToolbarSlot::Income, ToolbarSlot::Query, ToolbarSlot::Settings}) {
         clickToolbar(slot);
         for (QComboBox* box : window->findChildren<QComboBox*>()) {
             if (!box->isVisible()) continue;
@@ -395,126 +242,6 @@ TEST_F(WindowTest, StatusPartsHaveTheirFixedWidths) {
     for (int i = 0; i < 7; ++i) EXPECT_NE(window->statusText(i), QStringLiteral("x"));
 }
 
-TEST_F(WindowTest, EnterLeadsThroughTheInputsAndAddsTheEntry) {
-    clock = QDateTime(QDate(2024, 3, 5), QTime(8, 5));
-    start();
-    clickToolbar(2);  // expense
-    auto* item = find<QComboBox>("组合框1");
-    auto* amount = find<QLineEdit>("编辑框1");
-    auto* note = find<QLineEdit>("编辑框3");
-    item->setFocus();
-    typeText(item, QStringLiteral("买菜"));
-    QTest::keyClick(item, Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), amount);
-    typeText(amount, QStringLiteral("12.50"));
-    QTest::keyClick(amount, Qt::Key_Enter);  // the keypad's Enter works the same
-    EXPECT_EQ(QApplication::focusWidget(), note);
-    EXPECT_EQ(amount->text(), QStringLiteral("12.5"));  // normalised on leaving
-    typeText(note, QStringLiteral("早市"));
-    QTest::keyClick(note, Qt::Key_Return);
-    settle();
-
-    ASSERT_EQ(storedCount(), 1);
-    ledger::Entry expected =
-        sample::ledgerEntry({false, 2024, 3, 5, "08时05分", "买菜", 12.5f, "早市", ""});
-    expected.serial = ledger::kFirstSerial;
-    EXPECT_EQ(storedEntry(1), expected);
-
-    ASSERT_EQ(dayModel()->rowCount(), 1);
-    const char* row[] = {"1", "2024年3月5日08时05分", "买菜", "12.50元", "", "早市"};
-    for (int c = 0; c < 6; ++c) EXPECT_EQ(u8(dayCell(0, c)), row[c]) << c;
-    EXPECT_EQ(u8(labelText("标签3")), "本天总开支：12.50元");
-    EXPECT_EQ(u8(window->statusText(6)), "本天净收入：-12.50元");
-    EXPECT_TRUE(item->currentText().isEmpty());
-    EXPECT_TRUE(amount->text().isEmpty());
-    EXPECT_TRUE(note->text().isEmpty());
-    EXPECT_EQ(QApplication::focusWidget(), item);
-}
-
-TEST_F(WindowTest, CtrlTabFollowsTheInputsAndPlainTabTheTabOrder) {
-    start();
-    auto* item = find<QComboBox>("组合框1");
-    auto* amount = find<QLineEdit>("编辑框1");
-    auto* note = find<QLineEdit>("编辑框3");
-    item->setFocus();
-    QTest::keyClick(item, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::focusWidget(), amount);
-    QTest::keyClick(amount, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::focusWidget(), note);
-    QTest::keyClick(note, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::focusWidget(), find<QPushButton>("按钮_添"));
-    note->setFocus();
-    QTest::keyClick(note, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), find<QComboBox>("组合框2"));
-    // Enter in the note with nothing typed adds nothing.
-    note->setFocus();
-    QTest::keyClick(note, Qt::Key_Return);
-    settle();
-    EXPECT_EQ(storedCount(), 0);
-}
-
-TEST_F(WindowTest, InputsCountTheirLimitsInGbkBytesAndRefuseOtherCharacters) {
-    start();
-    struct Case {
-        const char* name;
-        QString typed;
-        QString kept;
-    };
-    const QString hundredAndOne = QString(101, QChar(0x4e70));  // 买 x 101
-    const Case cases[] = {
-        {"组合框1", hundredAndOne, QString(100, QChar(0x4e70))},              // 200 bytes
-        {"编辑框3", QString(26, QChar(0x5907)), QString(25, QChar(0x5907))},  // 50 bytes
-        {"编辑框3", QStringLiteral("ab备注cd"), QStringLiteral("ab备注cd")},
-        {"编辑框3", QStringLiteral("早😀市"), QStringLiteral("早市")},              // no GBK form
-        {"组合框4", QString(11, QChar(0x6536)), QString(10, QChar(0x6536))},       // 20 bytes
-        {"编辑框1", QStringLiteral("12345678901"), QStringLiteral("1234567890")},  // 10 bytes
-        {"编辑框1", QStringLiteral("1a-2.3x.4元"), QStringLiteral("1-2.3.4")},
-    };
-    clickToolbar(5);  // the settings page, so that 组合框4 can take the focus
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QWidget* w = window->findChild<QWidget*>(QString::fromUtf8(c.name));
-        ASSERT_NE(w, nullptr);
-        auto* combo = qobject_cast<QComboBox*>(w);
-        QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(w);
-        edit->clear();
-        typeText(w, c.typed);
-        EXPECT_EQ(edit->text(), c.kept);
-    }
-}
-
-TEST_F(WindowTest, TheAmountIsNormalisedWhenTheInputLosesTheFocus) {
-    start();
-    auto* amount = find<QLineEdit>("编辑框1");
-    auto* note = find<QLineEdit>("编辑框3");
-    const std::pair<const char*, const char*> cases[] = {
-        {"12.50", "12.5"}, {"007", "7"},       {"0.00", ""},  {"-", ""}, {"0", ""},
-        {"1-2.3", "1"},    {"-3.25", "-3.25"}, {".5", "0.5"}, {"", ""},
-    };
-    for (auto [typed, shown] : cases) {
-        amount->setFocus();
-        amount->clear();
-        typeText(amount, QString::fromUtf8(typed));
-        note->setFocus();
-        EXPECT_EQ(u8(amount->text()), shown) << typed;
-        EXPECT_EQ(window->dayPage().entryInputs().amount, shown) << typed;
-    }
-}
-
-// Opening the input's own context menu (to paste, say) is not leaving it.
-TEST_F(WindowTest, TheAmountStaysAsTypedWhileItsContextMenuIsOpen) {
-    start();
-    auto* amount = find<QLineEdit>("编辑框1");
-    amount->setFocus();
-    typeText(amount, QStringLiteral("1."));
-    QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);
-    QApplication::sendEvent(amount, &toMenu);
-    EXPECT_EQ(u8(amount->text()), "1.");
-    typeText(amount, QStringLiteral("5"));
-    find<QLineEdit>("编辑框3")->setFocus();
-    EXPECT_EQ(u8(amount->text()), "1.5");
-}
-
 TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     seed(sample::week());
     start();
@@ -524,16 +251,16 @@ TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     item->setEditText(QStringLiteral("买米"));
     find<QLineEdit>("编辑框1")->setText(QStringLiteral("3"));
 
-    clickToolbar(3);
+    clickToolbar(ToolbarSlot::Query);
     EXPECT_EQ(pages->currentIndex(), 1);
     EXPECT_EQ(u8(window->statusText(4)), "查询");
-    clickToolbar(5);
+    clickToolbar(ToolbarSlot::Settings);
     EXPECT_EQ(pages->currentIndex(), 2);
     EXPECT_EQ(u8(window->statusText(4)), "设置");
     EXPECT_EQ(u8(item->currentText()), "买米");  // the pages leave the inputs alone
-    EXPECT_EQ(window->dayPage().ledgerMode(), ledger::LedgerMode::Income);
+    EXPECT_EQ(session->dayPage().ledgerMode(), ledger::LedgerMode::Income);
 
-    clickToolbar(2);
+    clickToolbar(ToolbarSlot::Expense);
     EXPECT_EQ(pages->currentIndex(), 0);
     EXPECT_TRUE(find<QToolButton>("工具条1_2")->isChecked());
     EXPECT_EQ(u8(labelText("标签2")), "开支项目");
@@ -550,7 +277,7 @@ TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     EXPECT_EQ(u8(choices->currentText()), "生活开支");
 
     find<QLineEdit>("编辑框3")->setText(QStringLiteral("x"));
-    clickToolbar(1);
+    clickToolbar(ToolbarSlot::Income);
     EXPECT_EQ(u8(labelText("标签2")), "收入项目");
     EXPECT_EQ(u8(labelText("标签4")), "收入金额");
     EXPECT_EQ(u8(window->statusText(4)), "收入");
@@ -561,53 +288,10 @@ TEST_F(WindowTest, ModeSwitchesSetCaptionsClearInputsAndRefresh) {
     // The chosen mode clicked again still clears the inputs and refreshes.
     item->setEditText(QStringLiteral("买米"));
     window->setStatusText(4, QString());
-    clickToolbar(1);
+    clickToolbar(ToolbarSlot::Income);
     EXPECT_TRUE(find<QToolButton>("工具条1_1")->isChecked());
     EXPECT_TRUE(item->currentText().isEmpty());
     EXPECT_EQ(u8(window->statusText(4)), "收入");
-}
-
-// The narrowest date box shows the longest text of the whole range uncut.
-TEST_F(WindowTest, EveryDateOfTheRangeFitsTheNarrowestDateBox) {
-    start();
-    auto* box = find<LunarDateBox>("农历日期框3");
-    QStyleOptionComboBox opt;
-    opt.initFrom(box);
-    opt.editable = false;
-    const int room =
-        box->style()
-            ->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box)
-            .width();
-    int widest = 0;
-    QDate at;
-    for (QDate d = kFirstLunarDay; d <= kLastLunarDay; d = d.addDays(1)) {
-        int w = box->fontMetrics().horizontalAdvance(lunarDateText(d));
-        if (w > widest) {
-            widest = w;
-            at = d;
-        }
-    }
-    EXPECT_LE(widest, room) << at.toString(Qt::ISODate).toStdString() << " "
-                            << u8(lunarDateText(at));
-}
-
-// The day list is wider than its view, so it shows a horizontal scroll bar: both its step
-// buttons are drawn with their arrows, at either end, beside the slider.
-TEST_F(WindowTest, TheScrollBarShowsBothStepButtons) {
-    start();
-    QScrollBar* bar = find<QTableView>("超级列表框_收支")->horizontalScrollBar();
-    ASSERT_TRUE(bar->isVisible());
-    const QImage image = bar->grab().toImage();
-    auto arrowIn = [&](int left, int right) {
-        for (int x = left; x < right; ++x) {
-            for (int y = 0; y < image.height(); ++y) {
-                if (image.pixelColor(x, y) == QColor(0x1d, 0x4f, 0x82)) return true;
-            }
-        }
-        return false;
-    };
-    EXPECT_TRUE(arrowIn(0, 16));
-    EXPECT_TRUE(arrowIn(image.width() - 16, image.width()));
 }
 
 TEST_F(WindowTest, APressOnTheBackgroundDragsTheWindow) {
@@ -621,176 +305,6 @@ TEST_F(WindowTest, APressOnTheBackgroundDragsTheWindow) {
     QTest::mouseRelease(page, Qt::LeftButton, {}, at + QPoint(30, 20));
     settle();
     EXPECT_EQ(window->pos(), before + QPoint(30, 20));
-}
-
-TEST_F(WindowTest, DoubleClickCopiesTheRowAndAddSavesIntoItsRecord) {
-    seed(sample::week());
-    start();
-    clickToolbar(2);
-    doubleClickDayRow(0);
-    EXPECT_EQ(u8(find<QComboBox>("组合框1")->currentText()), "买菜");
-    EXPECT_EQ(u8(find<QLineEdit>("编辑框1")->text()), "12.5");
-    EXPECT_EQ(u8(find<QLineEdit>("编辑框3")->text()), "早市");
-    EXPECT_EQ(u8(find<QComboBox>("组合框2")->currentText()), "生活开支");
-    EXPECT_TRUE(window->dayPage().pendingModify());
-
-    auto* amount = find<QLineEdit>("编辑框1");
-    amount->setFocus();
-    amount->selectAll();
-    typeText(amount, QStringLiteral("20"));
-    clickButton("按钮_添");
-
-    // Record 6 of the sample is that expense; it now holds 20, the others are untouched.
-    EXPECT_EQ(storedCount(), 9);
-    EXPECT_EQ(storedEntry(6).amount, 20.0f);
-    EXPECT_EQ(storedEntry(6).item, sample::gbk("买菜"));
-    EXPECT_EQ(storedEntry(7).amount, 23.8f);
-    EXPECT_EQ(u8(dayCell(0, 0)), "1");
-    EXPECT_EQ(u8(dayCell(0, 1)), "2024年3月5日07时40分");
-    EXPECT_EQ(u8(dayCell(0, 3)), "20.00元");
-    EXPECT_EQ(u8(labelText("标签3")), "本天总开支：43.80元");
-    EXPECT_FALSE(window->dayPage().pendingModify());
-}
-
-TEST_F(WindowTest, DeleteAsksFirstAndRemovesOnlyAfterYes) {
-    seed(sample::week());
-    start();
-    selectDayRow(1);  // 打牌赢钱
-    answers = {false};
-    clickButton("按钮_删");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(u8(messages[0].text), "您确定要删除此项记录吗？");
-    EXPECT_EQ(u8(messages[0].title), "Tamvelo1.0版 提示您...");
-    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Question);
-    EXPECT_EQ(storedCount(), 9);
-    EXPECT_EQ(dayModel()->rowCount(), 3);
-
-    answers = {true};
-    clickButton("按钮_删");
-    EXPECT_EQ(storedCount(), 8);
-    ASSERT_EQ(dayModel()->rowCount(), 2);
-    EXPECT_EQ(u8(dayCell(0, 0)), "1");
-    EXPECT_EQ(u8(dayCell(1, 0)), "3");  // row numbers stay
-    EXPECT_EQ(u8(dayCell(1, 2)), "工资");
-    EXPECT_EQ(u8(labelText("标签3")), "本天总收入：310.00元");
-    EXPECT_EQ(storedEntry(5).item, sample::gbk("买菜"));
-}
-
-// The list view selects the row after a removed one by itself; that must not become the
-// ledger's selection, or the next "删除记录" would delete an entry the user never chose.
-TEST_F(WindowTest, ADeletedRowLeavesNoRowSelected) {
-    seed(sample::week());
-    start();
-    auto* view = find<QTableView>("超级列表框_收支");
-    selectDayRow(0);  // 路上捡钱, with 打牌赢钱 below it
-    answers = {true};
-    clickButton("按钮_删");
-    ASSERT_EQ(dayModel()->rowCount(), 2);
-    EXPECT_EQ(window->dayPage().dayList().selected(), -1);
-    EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());
-
-    answers = {true};
-    clickButton("按钮_删");
-    EXPECT_EQ(storedCount(), 8);
-    EXPECT_EQ(dayModel()->rowCount(), 2);
-    EXPECT_EQ(u8(dayCell(0, 2)), "打牌赢钱");
-}
-
-TEST_F(WindowTest, StepButtonsMoveTheChosenDay) {
-    seed(sample::week());
-    start();
-    auto* box = find<LunarDateBox>("农历日期框1");
-    clickToolbar(2);
-    clickButton("按钮_后");
-    EXPECT_EQ(box->date(), QDate(2024, 3, 6));
-    ASSERT_EQ(dayModel()->rowCount(), 1);
-    EXPECT_EQ(u8(dayCell(0, 2)), "买衣服");
-    clickButton("按钮_前");
-    clickButton("按钮_前");
-    EXPECT_EQ(box->date(), QDate(2024, 3, 4));
-    EXPECT_EQ(dayModel()->rowCount(), 0);
-    clickButton("按钮_今");
-    EXPECT_EQ(box->date(), QDate(2024, 3, 5));
-    EXPECT_EQ(dayModel()->rowCount(), 2);
-
-    ASSERT_TRUE(box->setDate({2048, 12, 31}));
-    settle();
-    clickButton("按钮_后");
-    EXPECT_EQ(box->date(), QDate(2048, 12, 31));
-    ASSERT_TRUE(box->setDate({1901, 2, 19}));
-    settle();
-    clickButton("按钮_前");
-    EXPECT_EQ(box->date(), QDate(1901, 2, 19));
-}
-
-TEST_F(WindowTest, QueryReportsTheRangeInTheList) {
-    seed(sample::week());
-    start();
-    clickToolbar(3);
-    find<LunarDateBox>("农历日期框2")->setDate({2024, 3, 1});
-    find<LunarDateBox>("农历日期框3")->setDate({2024, 3, 5});
-    clickButton("按钮3");
-    QAbstractItemModel* m = find<QTableView>("超级列表框_查")->model();
-    ASSERT_EQ(m->columnCount(), 8);
-    EXPECT_EQ(u8(m->headerData(1, Qt::Horizontal).toString()), "日  期    ");
-    ASSERT_GT(m->rowCount(), 4);
-    EXPECT_EQ(u8(m->index(0, 0).data().toString()), "1");
-    EXPECT_FALSE(m->index(0, 0).data(Qt::DecorationRole).isNull());
-    EXPECT_TRUE(m->index(0, 1).data(Qt::DecorationRole).isNull());
-    EXPECT_EQ(u8(m->index(0, 1).data().toString()), "2024年3月1日");
-    EXPECT_EQ(u8(m->index(0, 3).data().toString()), "工资");
-    EXPECT_EQ(u8(m->index(0, 4).data().toString()), "6800.00元");
-    int last = m->rowCount() - 1;
-    EXPECT_EQ(u8(m->index(last, 1).data().toString()), "无收支天数");
-    EXPECT_EQ(u8(m->index(last - 2, 2).data().toString()), "5天");
-    for (int r = 0; r <= last; ++r) EXPECT_TRUE(m->index(r, 7).data().toString().isEmpty());
-
-    find<LunarDateBox>("农历日期框3")->setDate({2024, 2, 29});
-    clickButton("按钮3");
-    EXPECT_EQ(m->rowCount(), 0);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(u8(messages[0].text), "日期选择错误，请重选择!");
-    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Error);
-}
-
-TEST_F(WindowTest, SettingsPageAddsAndRemovesCategories) {
-    start();
-    clickToolbar(5);
-    auto* box = find<QComboBox>("组合框4");
-    box->setFocus();
-    typeText(box, QStringLiteral("工资收入"));
-    clickButton("按钮1");
-    box->setEditText(QString());
-    typeText(box, QStringLiteral("生活开支"));
-    clickButton("按钮1");
-    EXPECT_EQ(u8(box->currentText()), "生活开支");  // the text stays as typed
-    ASSERT_EQ(box->count(), 2);
-    const std::string ini = nativePath("pz.ini");
-    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("总"), "1"),
-              "2");
-    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "1"),
-              sample::gbk("工资收入"));
-    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "2"),
-              sample::gbk("生活开支"));
-
-    clickToolbar(2);  // the day page offers the new expense category at its next refresh
-    ASSERT_EQ(find<QComboBox>("组合框2")->count(), 1);
-    EXPECT_EQ(u8(find<QComboBox>("组合框2")->currentText()), "生活开支");
-
-    clickToolbar(5);
-    box->setEditText(QStringLiteral("工资收入"));
-    answers = {false};
-    clickButton("按钮2");
-    EXPECT_EQ(box->count(), 2);
-    answers = {true};
-    clickButton("按钮2");
-    ASSERT_EQ(box->count(), 1);
-    EXPECT_EQ(u8(box->itemText(0)), "生活开支");
-    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("总"), "1"),
-              "1");
-    EXPECT_EQ(ledger::readProfileString(*store::posixFileAccess(), ini, sample::gbk("类"), "1"),
-              sample::gbk("生活开支"));
-    EXPECT_NE(u8(messages.back().text).find("工资收入"), std::string::npos);
 }
 
 TEST_F(WindowTest, ADatabaseThatCannotBeOpenedIsReportedAndLeftAlone) {
@@ -807,12 +321,10 @@ TEST_F(WindowTest, ADatabaseThatCannotBeOpenedIsReportedAndLeftAlone) {
     QRegularExpressionMatch code =
         QRegularExpression(QStringLiteral("（(-\\d+)）")).match(messages[0].text);
     ASSERT_TRUE(code.hasMatch()) << u8(messages[0].text);
-    EXPECT_NE(
-        messages[0].text.indexOf(MainWindow::fromGbk(store::errorText(code.captured(1).toInt()))),
-        -1);
+    EXPECT_NE(messages[0].text.indexOf(fromGbk(store::errorText(code.captured(1).toInt()))), -1);
     EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Error);
     EXPECT_EQ(fileBytes(path("Database.edb")), garbage);
-    EXPECT_FALSE(window->recordStore().isOpen());
+    EXPECT_FALSE(session->recordStore().isOpen());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(dayModel()->rowCount(), 0);
 }
@@ -824,52 +336,10 @@ TEST_F(WindowTest, TheLinkOpensTheReadmeBesideTheProgramAndQuitEnds) {
     emit link->linkActivated(QStringLiteral("readme"));
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(path("README.md")));
-    clickToolbar(7);
+    clickToolbar(ToolbarSlot::Quit);
     EXPECT_EQ(quits, 1);
-    clickToolbar(4);  // the disabled slot does nothing
+    clickToolbar(ToolbarSlot::EmptySlot);  // the disabled slot does nothing
     EXPECT_EQ(find<QStackedWidget>("选择夹_主")->currentIndex(), 0);
-}
-
-// The window's own message boxes: the delete question with Chinese buttons, answered No.
-TEST(WindowMessageBox, AsksInChineseAndNoKeepsTheEntry) {
-    qtApp();
-    QTemporaryDir dir;
-    WindowHooks hooks;
-    hooks.clock = [] { return QDateTime(QDate(2024, 3, 5), QTime(8, 5)); };
-    MainWindow window(dir.path(), hooks);
-    window.show();
-    ASSERT_TRUE(
-        sample::append(window.recordStore(), {true, 2024, 3, 5, "08时05分", "工资", 10, "", ""}));
-    window.dayPage().refreshDayView();
-    window.dayPage().dayList().select(0);
-    QStringList buttons;
-    QString text;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        text = box->text();
-        for (QAbstractButton* b : box->buttons()) buttons << b->text();
-        box->button(QMessageBox::No)->click();
-    });
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("按钮_删")), Qt::LeftButton);
-    EXPECT_EQ(u8(text), "您确定要删除此项记录吗？");
-    buttons.sort();
-    EXPECT_EQ(buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
-    EXPECT_EQ(window.dayPage().dayList().rowCount(), 1);
-    EXPECT_EQ(window.recordStore().recordCount(), 1);
-}
-
-TEST(FatalStopDeathTest, ShowsTheBoxAndEndsWithMinusOne) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            qtApp();
-            QTimer::singleShot(200, [] {
-                if (QWidget* box = QApplication::activeModalWidget()) box->close();
-            });
-            fatalStop(sample::gbk("指定字段不存在"));
-        },
-        ::testing::ExitedWithCode(255), "");
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#pragma once
+
+// The settings page ("设"): the category box with its add and remove buttons, the rules for
+// category names, and the link to the program's home page.
+
+#include <QString>
+#include <QWidget>
+
+#include "ledger/categories.h"
+#include "ledger/text_list.h"
+
+class QComboBox;
+
+namespace ui {
+
+struct WindowHooks;
+
+class SettingsPageWidget : public QWidget {
+    Q_OBJECT
+  public:
+    // Builds the page's controls in their first state: the category box shows `box`, add and
+    // remove change `categories` and its settings file, questions and messages go through
+    // `hooks`, and the link opens `homePage`. `categories`, `box` and `hooks` outlive the page.
+    SettingsPageWidget(ledger::Categories& categories, ledger::TextList& box,
+                       const WindowHooks& hooks, QString homePage, QWidget* parent);
+
+  private:
+    // 添加: adds the box's text as a category (the settings file's results are not reported).
+    void addCategory();
+    // 删除: after a Yes, removes the category named in the box and empties the box; a name that
+    // is not a category, or a file that cannot be rewritten, is reported and changes nothing.
+    void removeCategory();
+
+    ledger::Categories& categories_;
+    ledger::TextList& boxList_;
+    const WindowHooks& hooks_;
+    QString homePage_;
+    QComboBox* categoryBox_ = nullptr;  // 组合框4
+};
+
+}  // namespace ui
