@@ -89,9 +89,7 @@ void DayPage::refreshNow() {
     DayTotals totals;
     std::vector<DayRow> rows;
 
-    // An entry of another day is passed over on its date alone; only the day's rows copy texts.
-    const bool ok = readEntries(store_, [&](const EntryView& entry) {
-        if (!entry.isOn(day)) return true;
+    auto takeEntryOfTheDay = [&](const EntryView& entry) {
         const bool income = entry.income();
         const float amount = entry.amount();
         if (income) {
@@ -102,6 +100,11 @@ void DayPage::refreshNow() {
         if (income == incomeMode) {
             rows.push_back(entryRow(static_cast<int64_t>(rows.size()) + 1, entry.entry()));
         }
+    };
+    // An entry of another day is passed over on its date alone, in a test small enough to stay
+    // inside the walk's loop; only the day's own entries copy texts.
+    const bool ok = readEntries(store_, [&](const EntryView& entry) {
+        if (entry.isOn(day)) takeEntryOfTheDay(entry);
         return true;
     });
     // A walk cut short would show part of the day as if it were all of it; a closed store or

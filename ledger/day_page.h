@@ -6,19 +6,17 @@
 //
 // How uses of the store are kept apart:
 // - Everything here runs on the window's thread, the locate scan included: it finds the record
-//   by the serial its row carries in one batch read, so there is no background thread and
-//   nothing to race.
-// - Every walk is one RecordStore::readRecords call (one whole-file lock, no window events
-//   processed inside), so no other handler can run in the middle of a walk.
+//   by the serial of the row's entry in one walk, so there is no background thread and nothing
+//   to race.
+// - Every walk is one readEntries call (one whole-file lock, no window events processed
+//   inside), so no other handler can run in the middle of a walk.
 // - Each action that uses the store runs through the window's one WorkQueue. While a piece of
 //   work that lets the window process events runs (the range report between its days, a message
 //   box), an action asked for meanwhile waits and runs after it, by the queue's rules.
 // - Records marked deleted are skipped by every walk.
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "ledger/categories.h"
 #include "ledger/day_list.h"
@@ -63,7 +61,7 @@ enum class ScanAction { Modify = 1, Delete = 2 };
 class DayPageObserver {
   public:
     virtual ~DayPageObserver() = default;
-    // dayTotalText, netIncomeText, the status parts or the captions changed.
+    // dayTotalText, netIncomeText, the progress text or the captions changed.
     virtual void textsChanged() {}
     // The item, amount or note text changed (the category choices report through their own
     // TextList observer).

@@ -4,8 +4,8 @@
 // fields of its record in Database.edb. Everything else in the program handles entries as
 // `Entry` values or `EntryView`s; which store field holds what is known here only.
 
+#include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +47,23 @@ int32_t appendEntry(store::RecordStore& s, const Entry& e);
 // nothing: when a write fails, the fields already written are put back and false is returned.
 bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e);
 
+// Where each part of an entry lies in its record: the 1-based field positions, in the order the
+// empty database declares them. The codec's own, here only so that a walk's reads are inlined;
+// everything outside this header and entry.cpp handles Entry values and EntryViews.
+namespace entry_fields {
+inline constexpr int kKind = 1;      // Bool: true for income
+inline constexpr int kYear = 2;      // Int
+inline constexpr int kMonth = 3;     // Int
+inline constexpr int kDay = 4;       // Int
+inline constexpr int kTime = 5;      // Text, kTimeWidth bytes
+inline constexpr int kItem = 6;      // Text, kItemWidth bytes
+inline constexpr int kAmount = 7;    // Float
+inline constexpr int kNote = 8;      // Text, kNoteWidth bytes
+inline constexpr int kCategory = 9;  // Text, kCategoryWidth bytes
+inline constexpr std::array<int, 9> kAll = {kKind, kYear,   kMonth, kDay,     kTime,
+                                            kItem, kAmount, kNote,  kCategory};
+}  // namespace entry_fields
+
 // A record as a walk over the entries sees it, valid only during the visit. The numbers are read
 // straight from the record's bytes; the texts are copied only by entry(), so a walk that passes
 // over most records builds no text for them.
@@ -56,20 +73,25 @@ class EntryView {
 
     int32_t serial() const { return record_.serial(); }
     int32_t index() const { return record_.index(); }  // 0-based position in store order
-    bool income() const;
+    bool income() const { return record_.integer(entry_fields::kKind) != 0; }
     // The date's parts as stored, not narrowed: a file edited by hand may hold any number there.
-    int64_t year() const;
-    int64_t month() const;
-    int64_t day() const;
-    Date date() const;
+    int64_t year() const { return record_.integer(entry_fields::kYear); }
+    int64_t month() const { return record_.integer(entry_fields::kMonth); }
+    int64_t day() const { return record_.integer(entry_fields::kDay); }
+    Date date() const {
+        return {static_cast<int32_t>(year()), static_cast<int32_t>(month()),
+                static_cast<int32_t>(day())};
+    }
     // Whether the entry belongs to day `d`. The month is compared first, so an entry of another
     // month costs one field read.
-    bool isOn(const Date& d) const;
-    float amount() const;
-    std::string_view time() const;
-    std::string_view item() const;
-    std::string_view note() const;
-    std::string_view category() const;
+    bool isOn(const Date& d) const {
+        return month() == d.month && year() == d.year && day() == d.day;
+    }
+    float amount() const { return static_cast<float>(record_.real(entry_fields::kAmount)); }
+    std::string_view time() const { return record_.text(entry_fields::kTime); }
+    std::string_view item() const { return record_.text(entry_fields::kItem); }
+    std::string_view note() const { return record_.text(entry_fields::kNote); }
+    std::string_view category() const { return record_.text(entry_fields::kCategory); }
     // The whole entry, texts copied, serial included.
     Entry entry() const;
 
@@ -77,11 +99,16 @@ class EntryView {
     const store::RecordView& record_;
 };
 
-// Hands `visit` every entry of the store in store order, records marked deleted skipped; `visit`
-// returns false to stop. One batch read under the store's whole-file lock: `visit` must not call
-// into the store or let the window process events. Fails (false, lastError() set) on a closed
-// store, one without the ledger's fields, or a read that breaks off; the entries before the break
-// have been visited then.
-bool readEntries(store::RecordStore& s, const std::function<bool(const EntryView&)>& visit);
+// Hands `visit` (a callable taking a const EntryView&) every entry of the store in store order,
+// records marked deleted skipped; `visit` returns false to stop. One batch read under the
+// store's whole-file lock: `visit` must not call into the store or let the window process
+// events. Fails (false, lastError() set) on a closed store, one without the ledger's fields, or a
+// read that breaks off; the entries before the break have been visited then.
+template <class Visit>
+bool readEntries(store::RecordStore& s, Visit&& visit) {
+    return s.readRecords(entry_fields::kAll, [&](const store::RecordView& record) {
+        return record.isDeleted() || static_cast<bool>(visit(EntryView(record)));
+    });
+}
 
 }  // namespace ledger
