@@ -21,6 +21,7 @@
 
 #include "test_files.h"
 #include "testsupport/fault_file_access.h"
+#include "testsupport/forwarding_file_access.h"
 #include "testsupport/memory_file_access.h"
 
 using namespace store;
@@ -208,6 +209,41 @@ TEST_P(WholeFiles, FoldersListRemoveAndKinds) {
     EXPECT_EQ(files->removeFile(layer->at("a")), Status::NotFound);
     EXPECT_EQ(files->removeFile(layer->at("sub")), Status::BadPath);
     EXPECT_EQ(layer->names(), (Names{"b", "sub"}));
+}
+
+// A file that grows between the read's size query and its reads (another program appending):
+// read on to its end while within the limit, refused once past it, never cut.
+TEST(WholeFileRead, AFileThatGrowsWhileReadIsReadOnOrRefused) {
+    class Growing : public testsupport::ForwardingFileAccess {
+      public:
+        using ForwardingFileAccess::ForwardingFileAccess;
+        store::Status open(const fs::path& path, bool writable,
+                           std::unique_ptr<File>& out) override {
+            // Its size reads as it was before the last 100 000 bytes came.
+            struct Shrunk : testsupport::ForwardingFile {
+                using ForwardingFile::ForwardingFile;
+                IoResult size() override {
+                    IoResult r = inner_->size();
+                    r.bytes = std::max<int64_t>(0, r.bytes - 100000);
+                    return r;
+                }
+            };
+            std::unique_ptr<File> inner;
+            Status s = inner_->open(path, writable, inner);
+            if (s == Status::Ok) out = std::make_unique<Shrunk>(std::move(inner));
+            return s;
+        }
+    };
+    auto mem = std::make_shared<MemoryFileAccess>();
+    const std::string bytes(150000, 'g');
+    mem->put("/m/f", bytes);
+    Growing files(mem);
+    std::string out;
+    EXPECT_EQ(readWholeFile(files, "/m/f", bytes.size(), out), Status::Ok);
+    EXPECT_TRUE(out == bytes);
+    EXPECT_EQ(readWholeFile(files, "/m/f", bytes.size() - 1, out), Status::NoMemory);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(readWholeFile(files, "/m/f", 60000, out), Status::NoMemory);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layers, WholeFiles, ::testing::ValuesIn(kLayers),
