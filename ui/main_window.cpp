@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -562,7 +561,9 @@ void MainWindow::onWindowCreated() {
     settingsPath_ = QDir::toNativeSeparators(dir.absoluteFilePath(QStringLiteral("pz.ini")));
     categories_.settingsPath = QFile::encodeName(settingsPath_).toStdString();
     // 9-10: a first start writes the empty database; a file that is there is never replaced.
-    bool existed = QFileInfo::exists(ledgerPath_);
+    store::PathInfo ledgerFile;
+    store::posixFileAccess()->stat(QFile::encodeName(ledgerPath_).toStdString(), ledgerFile);
+    bool existed = ledgerFile.kind != store::PathKind::Missing;
     if (!existed) writeEmptyDatabase();
     if (!store_.open(QFile::encodeName(ledgerPath_).toStdString()) && existed) {
         reportOpenFailure(store::RecordStore::lastError());
