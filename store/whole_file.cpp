@@ -46,15 +46,18 @@ Status readWholeFile(FileAccess& files, const fs::path& path, size_t limit, std:
     IoResult size = file->size();
     if (!size.ok()) return size.status;
     if (static_cast<uint64_t>(size.bytes) > limit) return Status::NoMemory;
-    // Read in chunks up to one byte past the limit, so that a file that grew since its size was
-    // taken is refused as well instead of being cut.
+    // The first read asks for one byte more than the size, so that a file that grew since its
+    // size was taken shows and is read on in chunks, never past one byte beyond the limit: it is
+    // refused then instead of being cut.
     constexpr size_t kChunk = 64 * 1024;
+    const size_t expected = static_cast<size_t>(size.bytes);
     try {
-        out.reserve(static_cast<size_t>(size.bytes) + 1);
+        out.reserve(expected + 1);
         for (;;) {
             const size_t at = out.size();
             const size_t room = limit - at;  // at never passes the limit here
-            const size_t want = room >= kChunk ? kChunk : room + 1;
+            const size_t ask = at < expected ? expected - at + 1 : kChunk;
+            const size_t want = ask <= room ? ask : room + 1;
             out.resize(at + want);
             IoResult r = file->readAt(static_cast<int64_t>(at), out.data() + at, want);
             if (!r.ok()) {

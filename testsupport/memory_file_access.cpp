@@ -108,8 +108,9 @@ Status MemoryFileAccess::rename(const fs::path& from, const fs::path& to, bool r
     auto it = files_.find(key(from));
     if (it == files_.end()) return Status::NotFound;
     std::string target = key(to);
+    // A name that is taken, by a file or a folder, refuses a rename that may not replace.
+    if (!replace && (files_.count(target) || isFolder(target))) return Status::AccessDenied;
     if (isFolder(target)) return Status::BadPath;
-    if (!replace && files_.count(target)) return Status::AccessDenied;
     std::shared_ptr<std::string> data = it->second;
     files_.erase(it);
     files_[target] = std::move(data);

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "../store/test_files.h"
 #include "ledger/entry.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
+#include "testsupport/fault_file_access.h"
 
 namespace {
 
@@ -83,6 +88,51 @@ TEST(EmptyLedgerDatabase, OpensAndTakesTheFirstEntryAsSerial49) {
     EXPECT_EQ(store_test::get32(after, 16), 1);
     EXPECT_EQ(store_test::get32(after, 20), 50);
     EXPECT_EQ(after.substr(764 + 225, 4), std::string("\x00\x00\x48\x41", 4));
+}
+
+// The first start's write: the fixed bytes as a new file, never over one that is there, and at
+// every cut either the whole file or none (a half-written database would be refused for good).
+TEST(EmptyLedgerDatabase, FirstStartWritesTheWholeFileOrNone) {
+    store_test::ScratchDir dir;
+    const std::string path = dir.path("Database.edb");
+    const std::string empty = ledger::emptyLedgerDatabase();
+    auto names = [&] {
+        std::vector<std::filesystem::path> out;
+        store::posixFileAccess()->listFiles(std::filesystem::path(path).parent_path(), out);
+        return out;
+    };
+    ASSERT_EQ(ledger::writeEmptyDatabase(*store::posixFileAccess(), path), store::Status::Ok);
+    EXPECT_EQ(store_test::readBytes(path), empty);
+    store_test::writeBytes(path, "a ledger of the user's");
+    EXPECT_EQ(ledger::writeEmptyDatabase(*store::posixFileAccess(), path),
+              store::Status::AccessDenied);
+    EXPECT_EQ(store_test::readBytes(path), "a ledger of the user's");
+    EXPECT_EQ(names(), std::vector<std::filesystem::path>{"Database.edb"});
+
+    for (int k = 0;; ++k) {
+        SCOPED_TRACE("killed after " + std::to_string(k) + " mutations");
+        for (const auto& n : names()) std::filesystem::remove(dir.path(n.string()));
+        auto faults = std::make_shared<testsupport::FaultFileAccess>();
+        testsupport::FaultPlan kill;
+        kill.stopMutationsAfter = k;
+        kill.tornBytes = 112;  // the header, without the descriptors
+        faults->setPlan(kill);
+        ledger::writeEmptyDatabase(*faults, path);
+        bool cut = faults->counts().faults > 0;
+        if (std::filesystem::exists(path)) {
+            EXPECT_EQ(store_test::readBytes(path), empty);
+            store::RecordStore db;
+            EXPECT_TRUE(db.open(path)) << store::RecordStore::lastError();
+        }
+        if (!cut) break;
+    }
+    for (const auto& n : names()) std::filesystem::remove(dir.path(n.string()));
+    auto faults = std::make_shared<testsupport::FaultFileAccess>();
+    testsupport::FaultPlan full;
+    full.failWriteAt = 0;
+    faults->setPlan(full);
+    EXPECT_EQ(ledger::writeEmptyDatabase(*faults, path), store::Status::DiskFull);
+    EXPECT_TRUE(names().empty());
 }
 
 }  // namespace

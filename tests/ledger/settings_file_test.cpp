@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/fault_file_access.h"
+
 namespace ledger {
 namespace {
 
@@ -299,6 +301,61 @@ TEST_F(SettingsFileTest, ALinkedFileIsReplacedWhereTheLinkPoints) {
     EXPECT_TRUE(fs::is_symlink(path_));
     EXPECT_EQ(get(target), "[s]\r\nk=w\r\n");
     EXPECT_EQ(readProfileString(files_, path_, "s", "k"), "w");
+}
+
+// A write killed at any step, or failing at any step, through the fault layer: the file reads
+// with the old value or the new one, every other key as it was, and no temporary file stays.
+TEST_F(SettingsFileTest, AWriteCutAtAnyStepLeavesTheOldFileOrTheNew) {
+    const std::string before = "[s]\r\nk=old\r\nother=kept\r\n";
+    int cuts = 0;
+    for (int k = 0;; ++k) {
+        SCOPED_TRACE("killed after " + std::to_string(k) + " mutations");
+        for (const std::string& n : entries()) fs::remove(dir_ / n);
+        put(path_, before);
+        auto faults = std::make_shared<testsupport::FaultFileAccess>();
+        testsupport::FaultPlan kill;
+        kill.stopMutationsAfter = k;
+        kill.tornBytes = 7;
+        faults->setPlan(kill);
+        writeProfileString(*faults, path_, "s", "k", "new");
+        bool cut = faults->counts().faults > 0;
+        const std::string value = readProfileString(files_, path_, "s", "k");
+        EXPECT_TRUE(value == "old" || value == "new") << value;
+        EXPECT_EQ(readProfileString(files_, path_, "s", "other"), "kept");
+        if (!cut) {
+            EXPECT_EQ(value, "new");
+            EXPECT_EQ(entries(), std::vector<std::string>{"pz.ini"});
+            break;
+        }
+        ++cuts;
+    }
+    EXPECT_GE(cuts, 4);
+    for (auto fail : {&testsupport::FaultPlan::failReadAt, &testsupport::FaultPlan::failCreateAt,
+                      &testsupport::FaultPlan::failWriteAt, &testsupport::FaultPlan::failSyncAt,
+                      &testsupport::FaultPlan::failRenameAt}) {
+        put(path_, before);
+        auto faults = std::make_shared<testsupport::FaultFileAccess>();
+        testsupport::FaultPlan plan;
+        plan.*fail = 0;
+        faults->setPlan(plan);
+        EXPECT_FALSE(writeProfileString(*faults, path_, "s", "k", "new"));
+        EXPECT_EQ(get(path_), before);
+        EXPECT_EQ(entries(), std::vector<std::string>{"pz.ini"});
+    }
+}
+
+// The settings file is read whole up to its limit; a larger one reads as missing and is never
+// rewritten, so nothing in it is lost.
+TEST_F(SettingsFileTest, AFileBeyondTheLimitIsNeitherReadNorRewritten) {
+    std::string huge = "[s]\r\nk=v\r\n";
+    huge.resize(kProfileFileMax + 1, ';');
+    put(path_, huge);
+    EXPECT_EQ(readProfileString(files_, path_, "s", "k"), "");
+    EXPECT_FALSE(writeProfileString(files_, path_, "s", "k", "w"));
+    EXPECT_EQ(fs::file_size(path_), kProfileFileMax + 1);
+    huge.resize(kProfileFileMax);
+    put(path_, huge);
+    EXPECT_EQ(readProfileString(files_, path_, "s", "k"), "v");
 }
 
 }  // namespace
