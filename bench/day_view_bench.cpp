@@ -16,6 +16,7 @@
 #include "ledger/categories.h"
 #include "ledger/day_page.h"
 #include "ledger/day_stepping.h"
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/value_texts.h"
 #include "ledger/walk_guard.h"

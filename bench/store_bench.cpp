@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 

@@ -6,6 +6,7 @@
 
 #include "ledger/day_stepping.h"
 #include "ledger/day_texts.h"
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/value_texts.h"
 #include "store/record_store.h"

@@ -1,22 +1,13 @@
 #pragma once
 
-// The ledger's table: nine fields by 1-based position, as every record of Database.edb holds
-// them. Code addresses fields only by these positions, never by name.
+// The ledger's table as every record of Database.edb holds it: nine fields, their widths and the
+// record length. Which field holds what is in ledger/field_positions.h and the entry codec.
 
 #include <cstdint>
 #include <string>
 
 namespace ledger {
 
-inline constexpr int kFieldKind = 1;      // Bool: true for income
-inline constexpr int kFieldYear = 2;      // Int
-inline constexpr int kFieldMonth = 3;     // Int
-inline constexpr int kFieldDay = 4;       // Int
-inline constexpr int kFieldTime = 5;      // Text, 8 bytes: "08时05分"
-inline constexpr int kFieldItem = 6;      // Text, 200 bytes
-inline constexpr int kFieldAmount = 7;    // Float
-inline constexpr int kFieldNote = 8;      // Text, 50 bytes
-inline constexpr int kFieldCategory = 9;  // Text, kCategoryWidth bytes
 inline constexpr int kFieldCount = 9;
 
 inline constexpr int32_t kTimeWidth = 8;

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 #include "tests/ledger/ledger_process_helpers.h"

@@ -10,6 +10,7 @@
 
 #include "ledger/day_page.h"
 #include "ledger/day_texts.h"
+#include "ledger/field_positions.h"
 #include "store/file_access.h"
 #include "tests/ledger/day_page_fixture.h"
 

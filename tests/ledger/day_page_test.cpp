@@ -2,6 +2,7 @@
 
 #include "day_page_fixture.h"
 #include "ledger/day_texts.h"
+#include "ledger/field_positions.h"
 #include "ledger/value_texts.h"
 
 namespace ledger::testing {

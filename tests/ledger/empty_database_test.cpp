@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../store/test_files.h"
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 

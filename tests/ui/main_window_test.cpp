@@ -28,6 +28,7 @@
 #include <deque>
 #include <memory>
 
+#include "ledger/field_positions.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/settings_file.h"
 #include "tests/ui/qt_app.h"
