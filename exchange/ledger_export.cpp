@@ -48,6 +48,13 @@ bool isCalendarDate(const ledger::Date& d) {
     return !(d.month == 2 && d.day == 29 && !leap);
 }
 
+bool isAscii(const std::string& t) {
+    for (unsigned char c : t) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
 // Display width of UTF-8 text in spreadsheet columns: a Chinese character takes two.
 int displayWidth(const std::string& utf8) {
     int w = 0;
@@ -81,10 +88,23 @@ bool collectEntries(store::RecordStore& s, const ExportFilter& filter,
             "读取账本失败：" + ledger::gbkToUtf8(store::errorText(store::RecordStore::lastError()));
         return false;
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const ledger::Entry& a, const ledger::Entry& b) {
-                         return dayKey(a.date) < dayKey(b.date);
-                     });
+    // A ledger is mostly kept day by day, so the entries usually come in date order already.
+    const auto byDate = [](const ledger::Entry& a, const ledger::Entry& b) {
+        return dayKey(a.date) < dayKey(b.date);
+    };
+    if (!std::is_sorted(entries.begin(), entries.end(), byDate)) {
+        // Sorting positions rather than entries moves no texts.
+        std::vector<std::pair<int64_t, uint32_t>> order(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            order[i] = {dayKey(entries[i].date), static_cast<uint32_t>(i)};
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<ledger::Entry> sorted;
+        sorted.reserve(entries.size());
+        for (const auto& [key, i] : order) sorted.push_back(std::move(entries[i]));
+        entries = std::move(sorted);
+    }
     return true;
 }
 
@@ -112,7 +132,8 @@ std::string csvBytes(const std::vector<ledger::Entry>& entries, CsvEncoding enco
         const auto cells = cellsOf(e);
         for (int c = 0; c < kColumns; ++c) {
             if (c) out += ',';
-            appendCsvField(out, utf8 ? ledger::gbkToUtf8(cells[c]) : cells[c]);
+            appendCsvField(out,
+                           utf8 && !isAscii(cells[c]) ? ledger::gbkToUtf8(cells[c]) : cells[c]);
         }
         out += "\r\n";
     }
@@ -152,7 +173,7 @@ bool xlsxBytes(const std::vector<ledger::Entry>& entries, std::string& bytes, st
     for (const ledger::Entry& e : entries) {
         auto cells = cellsOf(e);
         for (int c = 0; c < kColumns; ++c) {
-            cells[c] = ledger::gbkToUtf8(cells[c]);
+            if (!isAscii(cells[c])) cells[c] = ledger::gbkToUtf8(cells[c]);
             widths[c] = std::max(widths[c], displayWidth(cells[c]));
         }
         rows.push_back(std::move(cells));
