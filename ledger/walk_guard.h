@@ -13,7 +13,7 @@ namespace ledger {
 
 class WalkGuard {
   public:
-    enum Key { kDayView = 1, kReport = 2, kScan = 3 };
+    enum Key { kDayView = 1, kReport = 2, kScan = 3, kImport = 4 };
 
     // Runs `work` now when no guarded walk is running; otherwise queues it under `key`, replacing
     // work queued earlier under the same key, to run after the running walk.

@@ -412,6 +412,8 @@ void MainWindow::buildQueryPage(QWidget* page) {
     filterBox_->setAccessibleName(QStringLiteral("查询类别"));
     auto* query = makeButton(page, "按钮3", QStringLiteral("查询"), {735, 8, 48, 24});
     connect(query, &QPushButton::clicked, this, [this] { report_->run(); });
+    auto* exportButton = makeButton(page, "按钮_导出", QStringLiteral("导出..."), {787, 8, 48, 24});
+    connect(exportButton, &QPushButton::clicked, this, &MainWindow::exportClicked);
 
     reportModel_ = new ReportListModel(reportList_, this);
     reportView_ = makeList(page, "超级列表框_查", reportModel_, ReportListModel::kWidths,
@@ -441,6 +443,9 @@ void MainWindow::buildSettingsPage(QWidget* page) {
     remove->setAccessibleName(QStringLiteral("删除类别"));
     connect(add, &QPushButton::clicked, this, &MainWindow::addCategoryClicked);
     connect(remove, &QPushButton::clicked, this, &MainWindow::removeCategoryClicked);
+    auto* importButton =
+        makeButton(group, "按钮_导入", QStringLiteral("导入账单..."), {21, 112, 88, 24});
+    connect(importButton, &QPushButton::clicked, this, &MainWindow::importClicked);
 
     QLabel* rules = makeLabel(group, "标签12",
                               QStringLiteral("添加类说明：\n   1、 收入类中必需有“收入”二字\n"
@@ -619,6 +624,28 @@ void MainWindow::reportOpenFailure(int32_t code) {
 
 void MainWindow::addCategoryClicked() {
     ledger::addCategory(categories_, categoryBoxList_, toGbk(categoryBox_->currentText()));
+}
+
+// 导出... takes the range and the category the query page has chosen, as 查询 would show them.
+void MainWindow::exportClicked() {
+    const ledger::Date from = ledger::chosenDay(startDate());
+    const ledger::Date to = ledger::chosenDay(endDate());
+    exportEntries(
+        this, store_, {from, to, filterText()}, hooks_.exchange,
+        [this](const QString& text, bool error) {
+            hooks_.messageBox(
+                {text, kPromptTitle, error ? ledger::kIconError : ledger::kIconInformation, false});
+        });
+}
+
+void MainWindow::importClicked() {
+    importBill(
+        this, store_, categories_.settingsPath, guard_, hooks_.exchange,
+        [this](const QString& text, bool error) {
+            hooks_.messageBox(
+                {text, kPromptTitle, error ? ledger::kIconError : ledger::kIconInformation, false});
+        },
+        [this] { dayPage_->refreshDayView(); });
 }
 
 void MainWindow::removeCategoryClicked() {

@@ -20,6 +20,7 @@
 #include "ledger/walk_guard.h"
 #include "ledger/window_port.h"
 #include "store/record_store.h"
+#include "ui/exchange_actions.h"
 
 class QComboBox;
 class QLabel;
@@ -57,6 +58,8 @@ struct WindowHooks {
     std::function<QDateTime()> clock;
     // The toolbar's "退出". Default: closes the window and ends the event loop with code 0.
     std::function<void()> quit;
+    // The file dialogs and the preview of 导出... and 导入账单....
+    ExchangeHooks exchange;
 };
 
 class MainWindow : public QWidget, public ledger::WindowPort, private ledger::DayPageObserver {
@@ -124,6 +127,8 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     void reportOpenFailure(int32_t code);
     void addCategoryClicked();
     void removeCategoryClicked();
+    void exportClicked();
+    void importClicked();
     void openHomePage();
     void syncChoice(QComboBox* box, TextListModel* model);
     void syncSelectionFromLedger(int row);
