@@ -126,8 +126,10 @@ int runImport(const QCommandLineParser& p, const Paths& paths) {
             if (scratch.path().empty()) return fail("无法创建临时文件夹");
             ledgerPath = scratch.path() + "/Database.edb";
         }
-        // As the window's first start: the empty ledger, written whole or not at all.
-        if (!exchange::writeUserFile(ledgerPath, ledger::emptyLedgerDatabase(), error)) {
+        // As the window's first start: the empty ledger, written whole or not at all, and never
+        // over a ledger the window made meanwhile.
+        bool created = false;
+        if (!exchange::createUserFile(ledgerPath, ledger::emptyLedgerDatabase(), created, error)) {
             return fail("无法创建账本 " + ledgerPath + "：" + error);
         }
     }

@@ -30,6 +30,14 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// mkstemp makes the file private; an export or a ledger is an ordinary file of the user's, as
+// the window's first start leaves Database.edb: rw-r--r-- less what the user's umask takes away.
+void giveOrdinaryPermissions(int fd) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0644 & ~mask);
+}
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -89,13 +97,7 @@ bool writeUserFile(const std::string& path, const std::string& bytes, std::strin
         error = reason("无法创建文件", errno);
         return false;
     }
-    // mkstemp makes the file private; an export is an ordinary document of the user's.
-    ::fchmod(
-        fd, 0644 & ~[] {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            return mask;
-        }());
+    giveOrdinaryPermissions(fd);
     if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
         error = reason("写入文件失败", errno);
         ::close(fd);
@@ -117,6 +119,42 @@ bool writeUserFile(const std::string& path, const std::string& bytes, std::strin
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
+    }
+    return true;
+}
+
+bool createUserFile(const std::string& path, const std::string& bytes, bool& created,
+                    std::string& error) {
+    created = false;
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = reason("无法创建文件", errno);
+        return false;
+    }
+    giveOrdinaryPermissions(fd);
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int writeErr = errno;
+    if (::close(fd) != 0 || !written) {
+        error = reason("写入文件失败", written ? errno : writeErr);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // link() refuses an existing name, where rename() would replace it.
+    const bool linked = ::link(temp.c_str(), path.c_str()) == 0;
+    const int linkErr = errno;
+    ::unlink(temp.c_str());
+    if (!linked && linkErr != EEXIST) {
+        error = reason("无法创建文件", linkErr);
+        return false;
+    }
+    created = linked;
+    if (linked) {
+        const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
     }
     return true;
 }

@@ -18,6 +18,13 @@ bool readUserFile(const std::string& path, int64_t byteLimit, std::string& bytes
 // file or the whole new one. On failure returns false with `error` set and `path` as it was.
 bool writeUserFile(const std::string& path, const std::string& bytes, std::string& error);
 
+// Creates the file at `path` with `bytes` unless a file is there already: written to a temporary
+// file beside it, flushed, then linked into place, so that a file another program made meanwhile
+// is never replaced and no one ever sees a part of it. True when the file is there afterwards
+// (`created` says whether this call made it); false with `error` set otherwise.
+bool createUserFile(const std::string& path, const std::string& bytes, bool& created,
+                    std::string& error);
+
 // A new folder only this user can enter, under the system's temporary folder, removed with all
 // it holds when the object goes. path() is empty when it could not be made.
 class PrivateTempDir {
