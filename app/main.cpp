@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QFile>
 
+#include "app/command_line.h"
 #include "ledger/session.h"
 #include "store/record_store.h"
 #include "ui/main_window.h"
@@ -10,6 +11,8 @@
 // directory), the window shows it. The session is made first and goes last, so the store is
 // closed after the window has gone.
 int main(int argc, char** argv) {
+    // Decided before any application object exists: a command needs no display.
+    if (app::wantsCommand(argc, argv)) return app::runCommand(argc, argv);
     QApplication app(argc, argv);
     store::setFatalHandler(&ui::fatalStop);
     ledger::Session session(

@@ -67,6 +67,8 @@ class Session {
     // The settings page's category box (组合框4): the file's categories and those added since.
     TextList& categoryBoxList() { return categoryBoxList_; }
     ReportList& reportList() { return reportList_; }
+    // The one queue of the work that uses the store; a batch of changes runs through it too.
+    WorkQueue& workQueue() { return queue_; }
     // The day page and the range report exist while a window is attached.
     DayPage& dayPage() { return *dayPage_; }
     RangeReport& rangeReport() { return *report_; }

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   liblunar-date-dev libglib2.0-dev
   xvfb xauth fonts-noto-cjk
+  libxlsxwriter-dev
   clang libclang-rt-14-dev
 )
 

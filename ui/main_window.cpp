@@ -156,6 +156,8 @@ void MainWindow::buildPages() {
             .absoluteFilePath(QStringLiteral("README.md"));
     settingsPage_ = new SettingsPageWidget(session_.categories(), session_.categoryBoxList(),
                                            hooks_, readme, pages_);
+    connect(queryPage_, &QueryPageWidget::exportRequested, this, &MainWindow::exportClicked);
+    connect(settingsPage_, &SettingsPageWidget::importRequested, this, &MainWindow::importClicked);
     // A fourth page without controls, which the toolbar never chooses.
     auto* blank = new QWidget(pages_);
     setUpPage(blank, "");
@@ -164,6 +166,28 @@ void MainWindow::buildPages() {
         pages_->addWidget(page);
     }
     pages_->setCurrentIndex(kDayPage);
+}
+
+// 导出... takes the range and the category the query page has chosen, as 查询 would show them.
+void MainWindow::exportClicked() {
+    const ledger::Date from = ledger::chosenDay(startDate());
+    const ledger::Date to = ledger::chosenDay(endDate());
+    exportEntries(this, session_.recordStore(), {from, to, filterText()}, hooks_.exchange,
+                  [this](const QString& text, bool error) { tellOutcome(text, error); });
+}
+
+// 导入账单... adds the confirmed rows as one piece of work, then shows the day again.
+void MainWindow::importClicked() {
+    importBill(
+        this, session_.recordStore(), session_.settingsPath(), session_.workQueue(),
+        hooks_.exchange, [this](const QString& text, bool error) { tellOutcome(text, error); },
+        [this] { session_.dayPage().refreshDayView(); });
+}
+
+void MainWindow::tellOutcome(const QString& text, bool error) {
+    hooks_.messageBox({text, kPromptTitle,
+                       error ? ledger::MessageIcon::Error : ledger::MessageIcon::Information,
+                       false});
 }
 
 void MainWindow::onWindowCreated() {

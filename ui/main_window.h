@@ -78,6 +78,9 @@ class MainWindow : public QWidget, public ledger::WindowPort {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    void exportClicked();
+    void importClicked();
+    void tellOutcome(const QString& text, bool error);
     void buildToolbar();
     void buildPages();
     void onWindowCreated();

@@ -29,6 +29,8 @@ QueryPageWidget::QueryPageWidget(ledger::RangeReport& report, ledger::ReportList
     filterBox_->setAccessibleName(QStringLiteral("查询类别"));
     auto* query = makeButton(this, "按钮3", QStringLiteral("查询"), {735, 8, 48, 24});
     connect(query, &QPushButton::clicked, this, [&report] { report.run(); });
+    auto* exportButton = makeButton(this, "按钮_导出", QStringLiteral("导出..."), {787, 8, 48, 24});
+    connect(exportButton, &QPushButton::clicked, this, &QueryPageWidget::exportRequested);
 
     auto* reportModel = new ReportListModel(reportList, this);
     reportView_ = makeList(this, "超级列表框_查", reportModel, ReportListModel::kWidths,

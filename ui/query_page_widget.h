@@ -36,6 +36,10 @@ class QueryPageWidget : public QWidget {
     // cannot show and queues its date-changed notification for one it can.
     void setDates(const QDate& start, const QDate& end);
 
+  signals:
+    // 导出...: the user asks to export the range and category the page has chosen.
+    void exportRequested();
+
   private:
     LunarDateBox* startBox_ = nullptr;  // 农历日期框2
     LunarDateBox* endBox_ = nullptr;    // 农历日期框3

@@ -42,6 +42,9 @@ SettingsPageWidget::SettingsPageWidget(ledger::Categories& categories, ledger::T
     categoryBox_->setAccessibleName(QStringLiteral("类别名称"));
     auto* add = makeButton(group, "按钮1", QStringLiteral("添加"), {181, 64, 56, 24});
     auto* remove = makeButton(group, "按钮2", QStringLiteral("删除"), {253, 64, 56, 24});
+    auto* importButton =
+        makeButton(group, "按钮_导入", QStringLiteral("导入账单..."), {21, 112, 88, 24});
+    connect(importButton, &QPushButton::clicked, this, &SettingsPageWidget::importRequested);
     add->setAccessibleName(QStringLiteral("添加类别"));
     remove->setAccessibleName(QStringLiteral("删除类别"));
     connect(add, &QPushButton::clicked, this, &SettingsPageWidget::addCategory);

@@ -24,6 +24,10 @@ class SettingsPageWidget : public QWidget {
     SettingsPageWidget(ledger::Categories& categories, ledger::TextList& box,
                        const WindowHooks& hooks, QString homePage, QWidget* parent);
 
+  signals:
+    // 导入账单...: the user asks to import a bill file.
+    void importRequested();
+
   private:
     // 添加: adds the box's text as a category (the settings file's results are not reported).
     void addCategory();

@@ -8,6 +8,8 @@
 
 #include "ui/message_boxes.h"
 
+#include "ui/exchange_actions.h"
+
 namespace ui {
 
 struct WindowHooks {
@@ -20,6 +22,8 @@ struct WindowHooks {
     std::function<QDateTime()> clock;
     // The toolbar's "退出". Default: closes the window and ends the event loop with code 0.
     std::function<void()> quit;
+    // The file dialogs and the preview of 导出... and 导入账单....
+    ExchangeHooks exchange;
 };
 
 }  // namespace ui
