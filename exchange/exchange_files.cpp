@@ -1,162 +1,66 @@
 #include "exchange/exchange_files.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+
+#include "ledger/gbk.h"
+#include "store/whole_file.h"
 
 namespace exchange {
 
 namespace {
 
-std::string reason(const char* what, int err) {
-    return std::string(what) + "：" + std::strerror(err);
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// mkstemp makes the file private; an export or a ledger is an ordinary file of the user's, as
-// the window's first start leaves Database.edb: rw-r--r-- less what the user's umask takes away.
-void giveOrdinaryPermissions(int fd) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0644 & ~mask);
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+// The store's text for a failed file operation, in UTF-8.
+std::string reason(const char* what, store::Status status) {
+    return std::string(what) + "：" + ledger::gbkToUtf8(store::errorText(status));
 }
 
 }  // namespace
 
 bool readUserFile(const std::string& path, int64_t byteLimit, std::string& bytes,
-                  std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = reason("无法打开文件", errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "不是普通文件";
-        ::close(fd);
-        return false;
-    }
-    if (st.st_size > byteLimit) {
-        error = "文件过大（超过 " + std::to_string(byteLimit / (1024 * 1024)) + " MB）";
-        ::close(fd);
-        return false;
-    }
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = reason("读取文件失败", errno);
-            ::close(fd);
+                  std::string& error, store::FileAccess& files) {
+    const size_t limit = byteLimit < 0 ? 0 : static_cast<size_t>(byteLimit);
+    switch (const store::Status s = store::readWholeFile(files, path, limit, bytes)) {
+        case store::Status::Ok:
+            return true;
+        case store::Status::BadPath:
+            error = "不是普通文件";
             return false;
-        }
-        if (n == 0) break;
-        // The file may grow while it is read; the limit holds for what is read, not for fstat.
-        if (static_cast<int64_t>(bytes.size()) + n > byteLimit) {
+        case store::Status::NoMemory:
             error = "文件过大（超过 " + std::to_string(byteLimit / (1024 * 1024)) + " MB）";
-            ::close(fd);
             return false;
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
+        default:
+            error = reason("无法打开文件", s);
+            return false;
     }
-    ::close(fd);
-    return true;
 }
 
-bool writeUserFile(const std::string& path, const std::string& bytes, std::string& error) {
-    const std::string folder = folderOf(path);
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = reason("无法创建文件", errno);
-        return false;
-    }
-    giveOrdinaryPermissions(fd);
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
-        error = reason("写入文件失败", errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::close(fd) != 0) {
-        error = reason("写入文件失败", errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        error = reason("无法替换文件", errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // The rename is on disk only once the folder is.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+bool writeUserFile(const std::string& path, const std::string& bytes, std::string& error,
+                   store::FileAccess& files) {
+    const store::Status s = store::replaceWholeFile(files, path, bytes);
+    if (s == store::Status::Ok) return true;
+    error = reason("写入文件失败", s);
+    return false;
 }
 
 bool createUserFile(const std::string& path, const std::string& bytes, bool& created,
-                    std::string& error) {
+                    std::string& error, store::FileAccess& files) {
     created = false;
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = reason("无法创建文件", errno);
-        return false;
+    const store::Status s = store::createWholeFile(files, path, bytes);
+    if (s == store::Status::Ok) {
+        created = true;
+        return true;
     }
-    giveOrdinaryPermissions(fd);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int writeErr = errno;
-    if (::close(fd) != 0 || !written) {
-        error = reason("写入文件失败", written ? errno : writeErr);
-        ::unlink(temp.c_str());
-        return false;
+    // A file that is there already is kept as it is; that is what the caller asked for.
+    store::PathInfo info;
+    if (files.stat(path, info) == store::Status::Ok && info.kind == store::PathKind::File) {
+        return true;
     }
-    // link() refuses an existing name, where rename() would replace it.
-    const bool linked = ::link(temp.c_str(), path.c_str()) == 0;
-    const int linkErr = errno;
-    ::unlink(temp.c_str());
-    if (!linked && linkErr != EEXIST) {
-        error = reason("无法创建文件", linkErr);
-        return false;
-    }
-    created = linked;
-    if (linked) {
-        const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
-    return true;
+    error = reason("无法创建文件", s);
+    return false;
 }
 
 namespace {

@@ -1,6 +1,5 @@
 #include "ledger/session.h"
 
-
 #include <filesystem>
 #include <system_error>
 
@@ -54,8 +53,8 @@ int32_t Session::openLedger() {
     // A first start writes the empty database; a file that is there, whatever it holds, is
     // never replaced.
     store::PathInfo info;
-    const bool existed =
-        files_->stat(ledgerPath_, info) == store::Status::Ok && info.kind != store::PathKind::Missing;
+    const bool existed = files_->stat(ledgerPath_, info) == store::Status::Ok &&
+                         info.kind != store::PathKind::Missing;
     if (!existed) writeEmptyDatabase(*files_, ledgerPath_);
     if (!store_.open(ledgerPath_) && existed) return store::RecordStore::lastError();
     return 0;

@@ -14,8 +14,8 @@
 #include "ledger/range_report.h"
 #include "ledger/report_list.h"
 #include "ledger/text_list.h"
-#include "ledger/work_queue.h"
 #include "ledger/window_port.h"
+#include "ledger/work_queue.h"
 #include "store/file_access.h"
 #include "store/record_store.h"
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +39,7 @@ inline void putFile(const std::string& path, const std::string& bytes) {
 
 // An expense of 2026-12-01 at 08时05分 unless the test says otherwise; texts in UTF-8.
 inline ledger::Entry entry(const std::string& item, float amount, int day = 1,
-                                      bool income = false) {
+                           bool income = false) {
     ledger::Entry e;
     e.income = income;
     e.date = {2026, 12, day};

@@ -9,8 +9,8 @@
 #include "exchange/bill_import.h"
 #include "ledger/categories.h"
 #include "ledger/gbk.h"
-#include "testsupport/fault_file_access.h"
 #include "tests/exchange/exchange_test_support.h"
+#include "testsupport/fault_file_access.h"
 
 namespace {
 
@@ -30,7 +30,9 @@ exchange::ParsedFile parsedFixture(const std::string& name) {
 exchange::ImportPlan plan(const LedgerFolder& folder, const exchange::ParsedFile& parsed) {
     store::RecordStore s;
     EXPECT_TRUE(s.open(folder.ledgerPath()));
-    const auto categories = ledger::readCategories(ledger::Categories{folder.settingsPath()}, ledger::readCategoryCount(ledger::Categories{folder.settingsPath()}));
+    const auto categories = ledger::readCategories(
+        ledger::Categories{folder.settingsPath()},
+        ledger::readCategoryCount(ledger::Categories{folder.settingsPath()}));
     exchange::ImportPlan p;
     std::string error;
     EXPECT_TRUE(exchange::planImport(s, categories, parsed, p, error)) << error;
