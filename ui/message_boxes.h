@@ -6,13 +6,14 @@
 #include <string>
 
 #include "ledger/window_port.h"
+#include "ui/gbk_text.h"
 
 class QWidget;
 
 namespace ui {
 
 // The title of the program's own prompts.
-inline const QString kPromptTitle = QStringLiteral("Tamvelo1.0版 提示您...");
+inline const QString kPromptTitle = fromGbk(ledger::kPromptTitle);
 
 // A message box the window is about to show, in UTF-8.
 struct MessageBoxRequest {
