@@ -6,6 +6,7 @@
 #include "store/record_store.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
+#include "ui/qt_translations.h"
 
 // Wires the program: the session owns the ledger beside the program file (not the working
 // directory), the window shows it. The session is made first and goes last, so the store is
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     // Decided before any application object exists: a command needs no display.
     if (app::wantsCommand(argc, argv)) return app::runCommand(argc, argv);
     QApplication app(argc, argv);
+    ui::installQtTranslations(app);
     store::setFatalHandler(&ui::fatalStop);
     ledger::Session session(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-svg-dev
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n
   libboost-regex-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   liblunar-date-dev libglib2.0-dev

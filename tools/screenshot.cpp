@@ -16,6 +16,7 @@
 #include "tests/ui/sample_ledger.h"
 #include "ui/lunar_date_box.h"
 #include "ui/main_window.h"
+#include "ui/qt_translations.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ void click(ui::MainWindow& w, ui::ToolbarSlot slot) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    ui::installQtTranslations(app);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
         return 2;

@@ -82,10 +82,14 @@ QTableView* makeList(QWidget* parent, const char* name, QAbstractItemModel* mode
     QHeaderView* h = v->horizontalHeader();
     h->setSectionsClickable(false);
     h->setHighlightSections(false);
-    h->setStretchLastSection(false);
     h->setSortIndicatorShown(false);
     h->setFixedHeight(20);
-    for (int c = 0; c < columns; ++c) h->resizeSection(c, widths[c]);
+    for (int c = 0; c + 1 < columns; ++c) h->resizeSection(c, widths[c]);
+    // The last column takes what the others leave, so the list fits its view without a
+    // horizontal scroll bar; the others keep their widths. A stretched section never shrinks
+    // below the size it had when stretching began, so it starts from the smallest.
+    h->resizeSection(columns - 1, h->minimumSectionSize());
+    h->setStretchLastSection(true);
     // The selection stays visible while the list does not have the focus.
     QPalette p = v->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight,

@@ -36,7 +36,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 // nothing inserted into its items).
 QComboBox* makeCombo(QWidget* parent, const char* name, bool editable, QRect place);
 // A read-only list of whole rows on `model`: one selected row, grid lines, a fixed 20-pixel
-// header whose sections cannot be clicked, `columns` columns of `widths`, rows `rowHeight` high.
+// header whose sections cannot be clicked, `columns` columns of `widths` (the last stretched to
+// the view's width), rows `rowHeight` high.
 QTableView* makeList(QWidget* parent, const char* name, QAbstractItemModel* model,
                      const int* widths, int columns, int rowHeight);
 // A lunar date box in `windowFont` with half a pixel less between the glyphs, showing its first

@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
+#include <QToolTip>
 
 #include "ledger/day_list.h"
 #include "ledger/ledger_schema.h"
@@ -30,6 +32,23 @@ constexpr int kAmountBytes = 10;
 const char* const kItemPresets[] = {"买菜",     "买米",   "买油",     "买零食",
                                     "买衣服",   "买鞋子", "买家电",   "买日常用品",
                                     "打牌输钱", "工资",   "路上捡钱", "打牌赢钱"};
+
+// The hints of an add that lacks an input, and of a delete without a chosen row.
+const QString kMissingItemHint = QStringLiteral("请输入项目");
+const QString kMissingAmountHint = QStringLiteral("请输入金额");
+const QString kNoRowToDeleteHint = QStringLiteral("请先选择要删除的记录");
+
+// Applies the skin's rules again after a property they depend on changed.
+void repolish(QWidget* w) {
+    w->style()->unpolish(w);
+    w->style()->polish(w);
+    w->update();
+}
+
+// Shows `hint` just below `w`, where the user is looking.
+void showHintAt(QWidget* w, const QString& hint) {
+    QToolTip::showText(w->mapToGlobal(QPoint(0, w->height())), hint, w);
+}
 
 }  // namespace
 
@@ -136,13 +155,15 @@ void DayPageWidget::bindLedger() {
     connect(previousDay_, &QPushButton::clicked, this, [this] { dayPage_.stepPreviousDay(); });
     connect(today_, &QPushButton::clicked, this, [this] { dayPage_.stepToday(); });
     connect(nextDay_, &QPushButton::clicked, this, [this] { dayPage_.stepNextDay(); });
-    connect(addButton_, &QPushButton::clicked, this, [this] { dayPage_.addOrSave(); });
-    connect(deleteButton_, &QPushButton::clicked, this, [this] { dayPage_.deleteEntry(); });
+    connect(addButton_, &QPushButton::clicked, this, &DayPageWidget::requestAdd);
+    connect(deleteButton_, &QPushButton::clicked, this, &DayPageWidget::requestDelete);
 
     connect(itemInput_, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        if (!t.isEmpty()) setMissing(itemInput_, QString());
         if (!syncing_) dayPage_.entryInputs().item = toGbk(t);
     });
     connect(amountInput_, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (!t.isEmpty()) setMissing(amountInput_, QString());
         if (!syncing_) dayPage_.entryInputs().amount = toGbk(t);
     });
     connect(noteInput_, &QLineEdit::textChanged, this, [this](const QString& t) {
@@ -186,9 +207,45 @@ void DayPageWidget::onItemKey(EntryKey) { amountInput_->setFocus(Qt::TabFocusRea
 
 void DayPageWidget::onAmountKey(EntryKey) { noteInput_->setFocus(Qt::TabFocusReason); }
 
+void DayPageWidget::requestAdd() {
+    // Judged before the ledger runs the add, which clears the inputs once it has added. The
+    // ledger is asked even with an input empty: it shows its progress text and adds nothing.
+    const ledger::EntryInputs& in = dayPage_.entryInputs();
+    const bool noItem = in.item.empty();
+    const bool noAmount = in.amount.empty();
+    dayPage_.addOrSave();
+    if (noAmount) setMissing(amountInput_, kMissingAmountHint);
+    if (noItem) setMissing(itemInput_, kMissingItemHint);
+    // The first empty input in the order Enter leads through them takes the focus and the hint.
+    QWidget* first = noItem     ? static_cast<QWidget*>(itemInput_)
+                     : noAmount ? static_cast<QWidget*>(amountInput_)
+                                : nullptr;
+    if (first) {
+        first->setFocus(Qt::OtherFocusReason);
+        showHintAt(first, noItem ? kMissingItemHint : kMissingAmountHint);
+    }
+}
+
+void DayPageWidget::requestDelete() {
+    // Without a chosen row there is nothing to ask about.
+    if (dayPage_.dayList().selected() < 0) {
+        showHintAt(deleteButton_, kNoRowToDeleteHint);
+        return;
+    }
+    dayPage_.deleteEntry();
+}
+
+void DayPageWidget::setMissing(QWidget* input, const QString& hint) {
+    const bool missing = !hint.isEmpty();
+    if (input->property("missing").toBool() == missing) return;
+    input->setProperty("missing", missing);
+    input->setToolTip(hint);
+    repolish(input);
+}
+
 void DayPageWidget::onNoteKey(EntryKey key) {
     if (key == EntryKey::Enter) {
-        dayPage_.addOrSave();
+        requestAdd();
     } else {
         addButton_->setFocus(Qt::TabFocusReason);
     }
@@ -220,6 +277,14 @@ bool DayPageWidget::eventFilter(QObject* watched, QEvent* e) {
 void DayPageWidget::textsChanged() {
     dayTotal_->setText(fromGbk(dayPage_.dayTotalText()));
     dayTotal_->setAccessibleDescription(dayTotal_->text());
+    // The day total carries the mode's colour, so the mode shows beyond the pressed button.
+    const QString mode = dayPage_.ledgerMode() == ledger::LedgerMode::Income
+                             ? QStringLiteral("income")
+                             : QStringLiteral("expense");
+    if (dayTotal_->property("mode").toString() != mode) {
+        dayTotal_->setProperty("mode", mode);
+        repolish(dayTotal_);
+    }
     if (!dayPage_.itemCaption().empty()) {
         itemCaption_->setText(fromGbk(dayPage_.itemCaption()));
         itemCaption_->setAccessibleName(itemCaption_->text());

@@ -49,6 +49,13 @@ class DayPageWidget : public QWidget, private ledger::DayPageObserver {
     void onAmountKey(EntryKey key);
     void onNoteKey(EntryKey key);
 
+    // The add button and Enter in the note input: asks the ledger to add or save; an empty item
+    // or amount is marked (red frame and tooltip) and the first of them takes the focus.
+    void requestAdd();
+    // The delete button: with no row chosen shows a hint beside the button and asks nothing;
+    // otherwise the ledger asks and deletes.
+    void requestDelete();
+
   signals:
     // The DayPage's progress or net income text may have changed; the window's status bar
     // shows both.
@@ -61,6 +68,8 @@ class DayPageWidget : public QWidget, private ledger::DayPageObserver {
     void buildControls();
     void bindLedger();
     void showLedgerSelection(int row);
+    // Marks `input` as missing with `hint` as its tooltip, or unmarks it when `hint` is empty.
+    void setMissing(QWidget* input, const QString& hint);
 
     // ledger::DayPageObserver
     void textsChanged() override;

@@ -1,6 +1,8 @@
 #include "ui/inputs.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QToolTip>
 
 #include "ledger/gbk.h"
 #include "ledger/value_texts.h"
@@ -40,8 +42,35 @@ QString normalisedAmount(const QString& text) {
     return QString::fromStdString(t);
 }
 
-AmountEdit::AmountEdit(int maxBytes, QWidget* parent) : QLineEdit(parent) {
+namespace {
+
+bool isAmountCharacter(QChar c) {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
+           c == QLatin1Char('.');
+}
+
+}  // namespace
+
+QString amountLengthHint(int maxBytes) {
+    return QStringLiteral("金额最多输入%1个字符").arg(maxBytes);
+}
+
+AmountEdit::AmountEdit(int maxBytes, QWidget* parent) : QLineEdit(parent), maxBytes_(maxBytes) {
     setValidator(new AmountValidator(maxBytes, this));
+}
+
+void AmountEdit::keyPressEvent(QKeyEvent* e) {
+    const QString typed = e->text();
+    const QString before = text();
+    QLineEdit::keyPressEvent(e);
+    // Only a printable character that left the text unchanged was refused; shortcuts, moves and
+    // control keys carry no such text.
+    if (typed.isEmpty() || !typed.at(0).isPrint() || text() != before) return;
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return;
+    bool allTaken = true;
+    for (QChar c : typed) allTaken = allTaken && isAmountCharacter(c);
+    const QString hint = allTaken ? amountLengthHint(maxBytes_) : kAmountCharactersHint;
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), hint, this);
 }
 
 void AmountEdit::focusOutEvent(QFocusEvent* e) {

@@ -4,6 +4,7 @@
 // input's decimal behaviour.
 
 #include <QLineEdit>
+#include <QString>
 #include <QValidator>
 
 namespace ui {
@@ -38,8 +39,15 @@ class AmountValidator : public QValidator {
 // 32-bit float in its shortest text, and empty for a zero ("12.50" -> "12.5", "0.00" -> "").
 QString normalisedAmount(const QString& text);
 
+// The tooltips of a keystroke the amount input refuses: a character it does not take, or one
+// past its length.
+inline const QString kAmountCharactersHint =
+    QStringLiteral("金额只能输入数字0-9、小数点“.”和负号“-”");
+QString amountLengthHint(int maxBytes);  // "金额最多输入10个字符"
+
 // A single-line edit whose text is normalised by normalisedAmount when it loses the focus (not
-// when its own context menu opens).
+// when its own context menu opens). A typed character it refuses shows a tooltip saying what it
+// takes, and the text stays as it was.
 class AmountEdit : public QLineEdit {
     Q_OBJECT
   public:
@@ -47,6 +55,10 @@ class AmountEdit : public QLineEdit {
 
   protected:
     void focusOutEvent(QFocusEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    int maxBytes_;
 };
 
 }  // namespace ui

@@ -38,6 +38,8 @@ constexpr int kNetIncomePart = 6;
 
 const QString kCaption = QStringLiteral("Tamvelo1.0版");
 const QString kReady = QStringLiteral("  一切准备就绪...");
+const QString kIncomeModeDescription = QStringLiteral("收入模式：记录收入");
+const QString kExpenseModeDescription = QStringLiteral("开支模式：记录开支");
 
 // The page container's pages, in the order the toolbar chooses them.
 enum PageIndex { kDayPage = 0, kQueryPage = 1, kSettingsPage = 2 };
@@ -127,12 +129,31 @@ void MainWindow::buildToolbar() {
     toolbar_->addSeparator();
     toolbar_->addAction(toolbarPicture(0), QStringLiteral("退出"));  // bust
     const QList<QAction*> actions = toolbar_->actions();
+    // Alt+1 to Alt+5 choose the buttons from the left, the empty slot counted (a disabled action
+    // ignores its key), and Ctrl+Q quits; each button's tooltip names its key.
+    const struct {
+        ToolbarSlot slot;
+        QKeySequence keys;
+    } kKeys[] = {{ToolbarSlot::Income, QKeySequence(Qt::ALT | Qt::Key_1)},
+                 {ToolbarSlot::Expense, QKeySequence(Qt::ALT | Qt::Key_2)},
+                 {ToolbarSlot::Query, QKeySequence(Qt::ALT | Qt::Key_3)},
+                 {ToolbarSlot::EmptySlot, QKeySequence(Qt::ALT | Qt::Key_4)},
+                 {ToolbarSlot::Settings, QKeySequence(Qt::ALT | Qt::Key_5)},
+                 {ToolbarSlot::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
+    for (const auto& k : kKeys) {
+        QAction* a = actions[static_cast<int>(k.slot)];
+        a->setShortcut(k.keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        const QString caption = a->text().trimmed();
+        // Portable text: the keys read the same as on the keyboard, whatever Qt's translation.
+        const QString keys = k.keys.toString(QKeySequence::PortableText);
+        a->setToolTip(caption.isEmpty() ? keys : QStringLiteral("%1（%2）").arg(caption, keys));
+    }
     for (int i = 0; i < actions.size(); ++i) {
         QWidget* w = toolbar_->widgetForAction(actions[i]);
         if (!w) continue;
         w->setObjectName(QStringLiteral("工具条1_%1").arg(i));
         w->setAccessibleName(actions[i]->text().trimmed());
-        w->installEventFilter(this);  // no button shows a tooltip
         if (i == static_cast<int>(ToolbarSlot::EmptySlot)) w->setMinimumWidth(36);
         w->setMinimumHeight(kToolbarHeight - 4);
     }
@@ -260,13 +281,12 @@ void MainWindow::onToolbarClick(ToolbarSlot slot) {
     }
 }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::ToolTip && watched->parent() == toolbar_) return true;
-    return QWidget::eventFilter(watched, e);
-}
-
 void MainWindow::showDayPageStatus() {
     const ledger::DayPage& day = session_.dayPage();
+    // The mode is read out with the window, not only seen on the pressed button.
+    setAccessibleDescription(day.ledgerMode() == ledger::LedgerMode::Income
+                                 ? kIncomeModeDescription
+                                 : kExpenseModeDescription);
     statusBar_->setPartText(kNetIncomePart, fromGbk(day.netIncomeText()));
     if (windowTextInPart4_ || day.progressText() != shownProgress_) {
         shownProgress_ = day.progressText();

@@ -75,7 +75,6 @@ class MainWindow : public QWidget, public ledger::WindowPort {
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
     void exportClicked();

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <algorithm>
 
 #include "ui/choice_binding.h"
 #include "ui/controls.h"
@@ -11,6 +13,14 @@
 #include "ui/lunar_date_box.h"
 
 namespace ui {
+namespace {
+
+// The report's expense item column, and the room a caption needs beside its text: the skin's
+// padding on either side and the section's border.
+constexpr int kExpenseItemColumn = 5;
+constexpr int kCaptionPadding = 6;
+
+}  // namespace
 
 QueryPageWidget::QueryPageWidget(ledger::RangeReport& report, ledger::ReportList& reportList,
                                  ledger::TextList& filter, QWidget* parent)
@@ -45,7 +55,29 @@ QueryPageWidget::QueryPageWidget(ledger::RangeReport& report, ledger::ReportList
     new ChoiceBinding(filterBox_, filter, this);
 }
 
-void QueryPageWidget::fitListToPage() { reportView_->setGeometry(1, 42, 840, 454); }
+void QueryPageWidget::fitListToPage() {
+    reportView_->setGeometry(1, 42, 840, 454);
+    // The defined widths of the first seven columns leave 备注 almost no room in the full view,
+    // less still with a vertical scroll bar; the expense item column, the widest with room to
+    // spare around its caption, gives up what 备注 needs, so the list fits without a
+    // horizontal scroll bar and every caption reads whole. The others keep their widths.
+    QHeaderView* h = reportView_->horizontalHeader();
+    reportView_->ensurePolished();
+    const int last = ledger::kReportColumnCount - 1;
+    const int room = reportView_->width() - 2 * reportView_->frameWidth() -
+                     reportView_->verticalScrollBar()->sizeHint().width();
+    int others = 0;
+    for (int c = 0; c < last; ++c) others += ReportListModel::kWidths[c];
+    const QString caption = reportView_->model()->headerData(last, Qt::Horizontal).toString();
+    // A stretched section never goes below the header's smallest section.
+    const int needed = std::max(h->fontMetrics().horizontalAdvance(caption) + kCaptionPadding,
+                                h->minimumSectionSize());
+    const int lacking = others + needed - room;
+    if (lacking > 0) {
+        h->resizeSection(kExpenseItemColumn,
+                         ReportListModel::kWidths[kExpenseItemColumn] - lacking);
+    }
+}
 
 QDate QueryPageWidget::startDate() const { return startBox_->date(); }
 QDate QueryPageWidget::endDate() const { return endBox_->date(); }

@@ -43,6 +43,8 @@ QStackedWidget QLabel[ownBackground="true"] { background: palette(window); }
 QLabel[shallowSunken="true"] { border: 1px solid; border-color: rgb(128,160,200) rgb(255,255,255)
                                rgb(255,255,255) rgb(128,160,200); }
 QLabel[warning="true"] { color: rgb(255,0,0); }
+QLabel[mode="income"] { color: rgb(0,128,0); }
+QLabel[mode="expense"] { color: rgb(200,0,0); }
 QLabel[link="true"] { color: rgb(0,0,255); }
 QPushButton { color: black; border: 1px solid rgb(0,60,116); border-radius: 3px;
               background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff,
@@ -61,6 +63,7 @@ QComboBox { background: white; border: 1px solid rgb(127,157,185); padding: 0px 
             selection-background-color: rgb(49,106,197); }
 QComboBox[tinted="true"] { background: rgb(199,223,255); }
 QComboBox[tinted="true"] QLineEdit { background: rgb(199,223,255); }
+QLineEdit[missing="true"], QComboBox[missing="true"] { border: 2px solid rgb(230,0,0); }
 QComboBox::drop-down { width: 15px; border-left: 1px solid rgb(127,157,185);
                        background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #e6f0fc,
                                                    stop:1 #b4cff4); }

@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include "ledger/ledger_schema.h"
 #include "tests/ui/window_fixture.h"
+#include "ui/inputs.h"
 #include "ui/lunar_date_box.h"
 
 namespace ui {
@@ -136,11 +138,14 @@ TEST_F(DayPageTest, TheAmountStaysAsTypedWhileItsContextMenuIsOpen) {
     EXPECT_EQ(u8(amount->text()), "1.5");
 }
 
-// The day list is wider than its view, so it shows a horizontal scroll bar: both its step
+// A day list narrower than its fixed columns shows a horizontal scroll bar: both its step
 // buttons are drawn with their arrows, at either end, beside the slider.
 TEST_F(DayPageTest, TheScrollBarShowsBothStepButtons) {
     start();
-    QScrollBar* bar = find<QTableView>("超级列表框_收支")->horizontalScrollBar();
+    auto* view = find<QTableView>("超级列表框_收支");
+    view->resize(400, view->height());
+    settle();
+    QScrollBar* bar = view->horizontalScrollBar();
     ASSERT_TRUE(bar->isVisible());
     const QImage image = bar->grab().toImage();
     auto arrowIn = [&](int left, int right) {
@@ -153,6 +158,135 @@ TEST_F(DayPageTest, TheScrollBarShowsBothStepButtons) {
     };
     EXPECT_TRUE(arrowIn(0, 16));
     EXPECT_TRUE(arrowIn(image.width() - 16, image.width()));
+}
+
+// An add that lacks the item or the amount marks what is missing, puts the focus on the first of
+// them (in the order Enter leads), stores nothing, and still shows the ledger's progress text;
+// typing into a marked input clears its mark.
+TEST_F(DayPageTest, AnAddWithAnEmptyInputMarksItAndKeepsTheFocusThere) {
+    struct Case {
+        const char* item;
+        const char* amount;
+        bool viaEnter;  // Enter in the note input rather than the add button
+        bool itemMarked, amountMarked;
+        const char* focused;
+        const char* hint;
+    };
+    const Case cases[] = {
+        {"买菜", "", false, false, true, "编辑框1", "请输入金额"},
+        {"", "12", false, true, false, "组合框1", "请输入项目"},
+        {"", "", false, true, true, "组合框1", "请输入项目"},
+        {"买菜", "", true, false, true, "编辑框1", "请输入金额"},
+    };
+    start();
+    auto* item = find<QComboBox>("组合框1");
+    auto* amount = find<QLineEdit>("编辑框1");
+    auto* note = find<QLineEdit>("编辑框3");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + "|" + c.amount + (c.viaEnter ? "|enter" : "|click"));
+        item->setEditText(QString::fromUtf8(c.item));
+        amount->setText(QString::fromUtf8(c.amount));
+        QToolTip::hideText();
+        if (c.viaEnter) {
+            note->setFocus();
+            QTest::keyClick(note, Qt::Key_Return);
+            settle();
+        } else {
+            clickButton("按钮_添");
+        }
+        EXPECT_EQ(storedCount(), 0);
+        EXPECT_EQ(u8(window->statusText(4)), "  添加记录...");
+        EXPECT_EQ(item->property("missing").toBool(), c.itemMarked);
+        EXPECT_EQ(amount->property("missing").toBool(), c.amountMarked);
+        EXPECT_EQ(u8(item->toolTip()), c.itemMarked ? "请输入项目" : "");
+        EXPECT_EQ(u8(amount->toolTip()), c.amountMarked ? "请输入金额" : "");
+        QWidget* focused = QApplication::focusWidget();
+        QWidget* expected = find<QWidget>(c.focused);
+        EXPECT_TRUE(focused == expected || expected->isAncestorOf(focused));
+        EXPECT_TRUE(QToolTip::isVisible());
+        EXPECT_EQ(u8(QToolTip::text()), c.hint);
+        // The typed inputs are kept as they were.
+        EXPECT_EQ(u8(item->currentText()), c.item);
+        EXPECT_EQ(u8(amount->text()), c.amount);
+    }
+    // The red frame is the skin's: a marked input draws a different border than an unmarked one.
+    EXPECT_NE(amount->grab().toImage().pixelColor(0, amount->height() / 2),
+              note->grab().toImage().pixelColor(0, note->height() / 2));
+
+    typeText(item, QStringLiteral("买"));
+    EXPECT_FALSE(item->property("missing").toBool());
+    EXPECT_TRUE(item->toolTip().isEmpty());
+    EXPECT_TRUE(amount->property("missing").toBool());  // untouched, still marked
+    amount->setFocus();
+    typeText(amount, QStringLiteral("3"));
+    EXPECT_FALSE(amount->property("missing").toBool());
+    clickButton("按钮_添");
+    EXPECT_EQ(storedCount(), 1);
+    EXPECT_FALSE(item->property("missing").toBool());
+    EXPECT_FALSE(amount->property("missing").toBool());
+}
+
+// A character the amount input does not take is refused with a tooltip naming what it takes;
+// one past the length limit gets the limit. Taken keys and moves show nothing.
+TEST_F(DayPageTest, ARefusedAmountKeystrokeSaysWhatTheInputTakes) {
+    start();
+    auto* amount = find<QLineEdit>("编辑框1");
+    amount->setFocus();
+    struct Case {
+        QString before;
+        QString typed;
+        const char* hint;  // nullptr: no tooltip
+    };
+    const Case cases[] = {
+        {"12", QStringLiteral("元"), "金额只能输入数字0-9、小数点“.”和负号“-”"},
+        {"12", QStringLiteral("a"), "金额只能输入数字0-9、小数点“.”和负号“-”"},
+        {"12", QStringLiteral(" "), "金额只能输入数字0-9、小数点“.”和负号“-”"},
+        {"1234567890", QStringLiteral("1"), "金额最多输入10个字符"},
+        {"12", QStringLiteral("."), nullptr},
+        {"12", QStringLiteral("-"), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(u8(c.before + QLatin1Char('|') + c.typed));
+        amount->setText(c.before);
+        amount->end(false);
+        // A tooltip hides only after a delay, so a marker shows which tooltip came last.
+        QToolTip::showText(amount->mapToGlobal(QPoint(0, 0)), QStringLiteral("marker"), amount);
+        typeText(amount, c.typed);
+        if (c.hint) {
+            EXPECT_EQ(amount->text(), c.before);
+            EXPECT_TRUE(QToolTip::isVisible());
+            EXPECT_EQ(u8(QToolTip::text()), c.hint);
+        } else {
+            EXPECT_EQ(amount->text(), c.before + c.typed);
+            EXPECT_TRUE(!QToolTip::isVisible() || QToolTip::text() == QStringLiteral("marker"));
+        }
+    }
+    amount->setText(QStringLiteral("12"));
+    QToolTip::showText(amount->mapToGlobal(QPoint(0, 0)), QStringLiteral("marker"), amount);
+    QTest::keyClick(amount, Qt::Key_Left);
+    QTest::keyClick(amount, Qt::Key_Backspace);
+    EXPECT_EQ(u8(amount->text()), "2");
+    EXPECT_TRUE(!QToolTip::isVisible() || QToolTip::text() == QStringLiteral("marker"));
+}
+
+// 删除记录 without a chosen row says so beside the button, asks nothing and deletes nothing.
+TEST_F(DayPageTest, DeleteWithoutAChosenRowHintsAndAsksNothing) {
+    seed(sample::week());
+    start();
+    ASSERT_EQ(dayModel()->rowCount(), 3);
+    QToolTip::hideText();
+    clickButton("按钮_删");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(u8(QToolTip::text()), "请先选择要删除的记录");
+    EXPECT_EQ(storedCount(), 9);
+    EXPECT_EQ(dayModel()->rowCount(), 3);
+    // With a row chosen the question comes as before.
+    selectDayRow(0);
+    answers = {false};
+    clickButton("按钮_删");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(u8(messages[0].text), "您确定要删除此项记录吗？");
 }
 
 TEST_F(DayPageTest, DoubleClickCopiesTheRowAndAddSavesIntoItsRecord) {

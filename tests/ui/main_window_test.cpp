@@ -1,15 +1,21 @@
 // The window's frame: startup and its files, the places and texts of every control, the
-// toolbar's pages and modes, the status bar, dragging, and a database that cannot be opened.
+// toolbar's pages, modes and keys, the status bar, dragging, a database that cannot be opened,
+// and Qt's own texts in Chinese.
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -18,6 +24,7 @@
 #include "ledger/ledger_schema.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/gbk_text.h"
+#include "ui/list_models.h"
 #include "ui/lunar_date_box.h"
 #include "ui/status_bar.h"
 
@@ -125,6 +132,9 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
     }
 
     const char* toolbar[] = {"", "  收入  ", "开支", "查询", "", "设置", "", "退出"};
+    const char* tips[] = {
+        "", "收入（Alt+1）", "开支（Alt+2）", "查询（Alt+3）", "Alt+4", "设置（Alt+5）",
+        "", "退出（Ctrl+Q）"};
     for (int i = 0; i < 8; ++i) {
         auto* b = window->findChild<QToolButton*>(QStringLiteral("工具条1_%1").arg(i));
         if (i == 0 || i == 6) {
@@ -136,10 +146,14 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
         EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
         EXPECT_EQ(b->isCheckable(), i != 7);
         EXPECT_EQ(b->icon().isNull(), i == 4);
+        EXPECT_EQ(u8(b->toolTip()), tips[i]);
+        if (!b->isEnabled()) continue;
+        QToolTip::hideText();
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(b, &help);
         settle();
-        EXPECT_FALSE(QToolTip::isVisible()) << i;
+        EXPECT_TRUE(QToolTip::isVisible()) << i;
+        EXPECT_EQ(u8(QToolTip::text()), tips[i]);
     }
 
     auto* items = find<QComboBox>("组合框1");
@@ -150,7 +164,7 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
 
     struct Column {
         const char* caption;
-        int width;
+        int width;  // 0: fitted to the view (BothListsFitTheirViewsWithTheLastColumnStretched)
         bool right;
     };
     const Column day[] = {{" 序号", 50, false},
@@ -158,11 +172,11 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
                           {"             项         目", 250, false},
                           {"金  额     ", 100, true},
                           {"      类", 100, false},
-                          {"        备        注", 200, false}};
+                          {"        备        注", 0, false}};
     const Column report[] = {{"序号", 50, false},        {"日  期    ", 110, true},
                              {"结余金额 ", 100, true},   {"     收入项目", 180, false},
-                             {"收入金额   ", 100, true}, {"     开支项目", 180, false},
-                             {"开支金额  ", 100, true},  {"备注", 200, false}};
+                             {"收入金额   ", 100, true}, {"     开支项目", 0, false},
+                             {"开支金额  ", 100, true},  {"备注", 0, false}};
     auto checkColumns = [](QTableView* v, const Column* cols, int n) {
         ASSERT_EQ(v->model()->columnCount(), n);
         EXPECT_FALSE(v->horizontalHeader()->sectionsClickable());
@@ -171,7 +185,7 @@ TEST_F(WindowTest, ControlsHaveTheirTextsAndPlaces) {
         EXPECT_EQ(v->selectionMode(), QAbstractItemView::SingleSelection);
         for (int c = 0; c < n; ++c) {
             EXPECT_EQ(u8(v->model()->headerData(c, Qt::Horizontal).toString()), cols[c].caption);
-            EXPECT_EQ(v->columnWidth(c), cols[c].width) << c;
+            if (cols[c].width) EXPECT_EQ(v->columnWidth(c), cols[c].width) << c;
             auto align = v->model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
             EXPECT_EQ(bool(align & Qt::AlignRight), cols[c].right) << c;
         }
@@ -340,6 +354,145 @@ TEST_F(WindowTest, TheLinkOpensTheReadmeBesideTheProgramAndQuitEnds) {
     EXPECT_EQ(quits, 1);
     clickToolbar(ToolbarSlot::EmptySlot);  // the disabled slot does nothing
     EXPECT_EQ(find<QStackedWidget>("选择夹_主")->currentIndex(), 0);
+}
+
+// Alt+1 to Alt+5 press the toolbar's buttons from the left wherever the focus is, the disabled
+// fourth slot staying inert; Ctrl+Q quits like 退出.
+TEST_F(WindowTest, ToolbarKeysChooseTheButtonsInOrderAndCtrlQQuits) {
+    start();
+    auto* pages = find<QStackedWidget>("选择夹_主");
+    auto* item = find<QComboBox>("组合框1");
+    item->setFocus();
+    auto press = [&](Qt::Key key, Qt::KeyboardModifier mod) {
+        QTest::keyClick(QApplication::focusWidget(), key, mod);
+        settle();
+    };
+    auto checked = [&](ToolbarSlot slot) {
+        return find<QToolButton>(
+                   QStringLiteral("工具条1_%1").arg(static_cast<int>(slot)).toUtf8().data())
+            ->isChecked();
+    };
+    press(Qt::Key_2, Qt::AltModifier);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_TRUE(checked(ToolbarSlot::Expense));
+    EXPECT_EQ(session->dayPage().ledgerMode(), ledger::LedgerMode::Expense);
+    EXPECT_EQ(u8(labelText("标签2")), "开支项目");
+    press(Qt::Key_3, Qt::AltModifier);
+    EXPECT_EQ(pages->currentIndex(), 1);
+    EXPECT_EQ(u8(window->statusText(4)), "查询");
+    press(Qt::Key_4, Qt::AltModifier);  // disabled: stays on the query page
+    EXPECT_EQ(pages->currentIndex(), 1);
+    EXPECT_TRUE(checked(ToolbarSlot::Query));
+    press(Qt::Key_5, Qt::AltModifier);
+    EXPECT_EQ(pages->currentIndex(), 2);
+    press(Qt::Key_1, Qt::AltModifier);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_TRUE(checked(ToolbarSlot::Income));
+    EXPECT_EQ(session->dayPage().ledgerMode(), ledger::LedgerMode::Income);
+    EXPECT_EQ(u8(labelText("标签2")), "收入项目");
+    EXPECT_EQ(quits, 0);
+    // From the amount input too: the inputs do not keep the keys for themselves.
+    find<QLineEdit>("编辑框1")->setFocus();
+    press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+}
+
+// The window names the current mode to a screen reader, and the day total wears its colour.
+TEST_F(WindowTest, TheModeIsReadOutAndColoursTheDayTotal) {
+    start();
+    auto* total = find<QLabel>("标签3");
+    EXPECT_EQ(u8(window->accessibleDescription()), "收入模式：记录收入");
+    EXPECT_EQ(total->property("mode").toString(), QStringLiteral("income"));
+    const QColor incomeColour = total->palette().color(QPalette::WindowText);
+    clickToolbar(ToolbarSlot::Expense);
+    EXPECT_EQ(u8(window->accessibleDescription()), "开支模式：记录开支");
+    EXPECT_EQ(total->property("mode").toString(), QStringLiteral("expense"));
+    const QColor expenseColour = total->palette().color(QPalette::WindowText);
+    EXPECT_NE(incomeColour, expenseColour);
+    EXPECT_NE(expenseColour, QColor(Qt::black));
+    EXPECT_NE(incomeColour, QColor(Qt::black));
+    // The query page leaves the mode, and its description, as they were.
+    clickToolbar(ToolbarSlot::Query);
+    EXPECT_EQ(u8(window->accessibleDescription()), "开支模式：记录开支");
+    clickToolbar(ToolbarSlot::Income);
+    EXPECT_EQ(u8(window->accessibleDescription()), "收入模式：记录收入");
+    EXPECT_EQ(total->palette().color(QPalette::WindowText), incomeColour);
+}
+
+// The texts Qt draws itself come in Chinese: an input's context menu, the standard buttons of a
+// dialog and the file dialog's own labels.
+TEST_F(WindowTest, QtsOwnTextsAreChinese) {
+    start();
+    std::unique_ptr<QMenu> menu(find<QLineEdit>("编辑框3")->createStandardContextMenu());
+    QStringList texts;
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator()) texts << a->text();
+    }
+    ASSERT_FALSE(texts.isEmpty());
+    for (const char* english :
+         {"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "Delete", "Select All"}) {
+        EXPECT_FALSE(texts.contains(QString::fromUtf8(english))) << english;
+    }
+    EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("复制")))
+        << u8(texts.join('|'));
+    EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("粘贴")));
+
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(u8(buttons.button(QDialogButtonBox::Ok)->text()), "确定");
+    EXPECT_EQ(u8(buttons.button(QDialogButtonBox::Cancel)->text()), "取消");
+
+    QFileDialog files(window.get());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    auto* lookIn = files.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_NE(lookIn->text(), QStringLiteral("Look in:"));
+    EXPECT_FALSE(lookIn->text().contains(QLatin1Char('L'))) << u8(lookIn->text());
+}
+
+// At the window's size both lists fit their views: the last column takes the rest of the width,
+// so no horizontal scroll bar shows and every header reads whole, with few rows and with more
+// rows than the view shows (a vertical bar then takes its share).
+// The report's defined widths leave its last caption no room, so its expense item column (5)
+// alone gives up some of its width.
+TEST_F(WindowTest, BothListsFitTheirViewsWithTheLastColumnStretched) {
+    std::vector<sample::Entry> entries = sample::week();
+    for (int i = 0; i < 30; ++i)
+        entries.push_back({false, 2024, 3, 2, "12时00分", "买菜", 5, "", "生活开支"});
+    seed(entries);
+    start();
+    auto checkFits = [&](const char* name, const int* widths, int columns, int narrowed) {
+        auto* view = find<QTableView>(name);
+        settle();
+        QHeaderView* h = view->horizontalHeader();
+        ASSERT_EQ(h->count(), columns) << name;
+        EXPECT_FALSE(view->horizontalScrollBar()->isVisible()) << name;
+        for (int c = 0; c + 1 < columns; ++c) {
+            if (c == narrowed) {
+                EXPECT_LT(h->sectionSize(c), widths[c]) << name << c;
+            } else {
+                EXPECT_EQ(h->sectionSize(c), widths[c]) << name << c;
+            }
+        }
+        EXPECT_EQ(h->length(), view->viewport()->width()) << name;
+        for (int c = 0; c < columns; ++c) {
+            const QString caption = view->model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_GE(h->sectionSize(c), h->fontMetrics().horizontalAdvance(caption.trimmed()))
+                << name << " " << u8(caption);
+        }
+    };
+    checkFits("超级列表框_收支", DayListModel::kWidths, ledger::kDayColumnCount, -1);
+
+    clickToolbar(ToolbarSlot::Query);
+    find<LunarDateBox>("农历日期框2")->setDate({2024, 3, 3});
+    clickButton("按钮3");
+    auto* report = find<QTableView>("超级列表框_查");
+    ASSERT_FALSE(report->verticalScrollBar()->isVisible());
+    checkFits("超级列表框_查", ReportListModel::kWidths, ledger::kReportColumnCount, 5);
+
+    find<LunarDateBox>("农历日期框2")->setDate({2024, 3, 1});
+    clickButton("按钮3");
+    ASSERT_TRUE(report->verticalScrollBar()->isVisible());
+    checkFits("超级列表框_查", ReportListModel::kWidths, ledger::kReportColumnCount, 5);
 }
 
 }  // namespace

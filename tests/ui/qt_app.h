@@ -1,8 +1,11 @@
 #pragma once
 
-// One QApplication for the whole test program, made on first use (the tests link gtest_main).
+// One QApplication for the whole test program, made on first use (the tests link gtest_main),
+// with Qt's Chinese texts installed as the program installs them.
 
 #include <QApplication>
+
+#include "ui/qt_translations.h"
 
 inline QApplication* qtApp() {
     static int argc = 1;
@@ -10,7 +13,10 @@ inline QApplication* qtApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
+        auto* a = new QApplication(argc, argv);
+        // The tests see Qt's texts as the program shows them.
+        ui::installQtTranslations(*a);
+        return a;
     }();
     return app;
 }
