@@ -119,7 +119,16 @@ void LunarDateBox::keyPressEvent(QKeyEvent* e) {
             e->ignore();
             return;
         case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
+        case Qt::Key_PageDown: {
+            // A month a step, a year with Ctrl, backwards with PageUp as in the calendar; the
+            // day is kept where the month has it (31 March back to 29 February). A step past the
+            // box's range changes nothing.
+            if (!date_.isValid()) return;
+            const int sign = e->key() == Qt::Key_PageUp ? -1 : 1;
+            setDate((e->modifiers() & Qt::ControlModifier) ? date_.addYears(sign)
+                                                           : date_.addMonths(sign));
+            return;
+        }
         case Qt::Key_Home:
         case Qt::Key_End:
             e->ignore();

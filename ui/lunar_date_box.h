@@ -34,6 +34,7 @@ class LunarDateBox : public QComboBox {
 
   protected:
     void wheelEvent(QWheelEvent* e) override;
+    // PageUp/PageDown step the date a month back or on, with Ctrl a year.
     void keyPressEvent(QKeyEvent* e) override;
 
   private:

@@ -212,5 +212,35 @@ TEST_F(LunarDateBoxTest, PickingADayInTheCalendarSetsIt) {
     EXPECT_EQ(box.date(), QDate(2024, 5, 20));
 }
 
+// PageUp/PageDown step a month, with Ctrl a year, keeping the day where the month has it; a
+// step past the range changes nothing.
+TEST_F(LunarDateBoxTest, PageKeysStepAMonthAndWithCtrlAYear) {
+    struct Case {
+        QDate from;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QDate to;
+    };
+    const Case cases[] = {
+        {{2024, 3, 5}, Qt::Key_PageDown, Qt::NoModifier, {2024, 4, 5}},
+        {{2024, 3, 5}, Qt::Key_PageUp, Qt::NoModifier, {2024, 2, 5}},
+        {{2024, 3, 31}, Qt::Key_PageUp, Qt::NoModifier, {2024, 2, 29}},
+        {{2024, 12, 15}, Qt::Key_PageDown, Qt::NoModifier, {2025, 1, 15}},
+        {{2024, 2, 29}, Qt::Key_PageDown, Qt::ControlModifier, {2025, 2, 28}},
+        {{2024, 3, 5}, Qt::Key_PageUp, Qt::ControlModifier, {2023, 3, 5}},
+        {{2048, 12, 31}, Qt::Key_PageDown, Qt::NoModifier, {2048, 12, 31}},
+        {{2048, 6, 1}, Qt::Key_PageDown, Qt::ControlModifier, {2048, 6, 1}},
+        {kFirstLunarDay, Qt::Key_PageUp, Qt::NoModifier, kFirstLunarDay},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from.toString(Qt::ISODate).toStdString());
+        ASSERT_TRUE(box.setDate(c.from));
+        QCoreApplication::processEvents();
+        QTest::keyClick(&box, static_cast<Qt::Key>(c.key), c.modifiers);
+        EXPECT_EQ(box.date(), c.to);
+        EXPECT_EQ(box.accessibleDescription(), lunarDateText(c.to));
+    }
+}
+
 }  // namespace
 }  // namespace ui
