@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -240,6 +242,54 @@ TEST_F(LunarDateBoxTest, PageKeysStepAMonthAndWithCtrlAYear) {
         EXPECT_EQ(box.date(), c.to);
         EXPECT_EQ(box.accessibleDescription(), lunarDateText(c.to));
     }
+}
+
+// Dates typed as people type them are read with Enter; anything else is refused with a tooltip
+// giving the forms, and the date stays.
+TEST_F(LunarDateBoxTest, TypedDatesAreReadInTheFiveFormsOnly) {
+    struct Case {
+        const char* typed;
+        QDate to;  // invalid: refused
+    };
+    const Case cases[] = {
+        {"2024-1-1", {2024, 1, 1}},
+        {"2024/1/1", {2024, 1, 1}},
+        {"2024.1.1", {2024, 1, 1}},
+        {"2024年1月1日", {2024, 1, 1}},
+        {"20240101", {2024, 1, 1}},
+        {"2024/11/30", {2024, 11, 30}},
+        {"2024-01-05", {2024, 1, 5}},
+        {"2024/1-1", {}},
+        {"2024/13/1", {}},
+        {"2023-2-29", {}},
+        {"2024111", {}},
+        {"24/1/1", {}},
+        {"2024年1月1", {}},
+        {"1901-2-18", {}},
+        {"2049-1-1", {}},
+        {"abc", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ASSERT_TRUE(box.setDate({2020, 6, 15}));
+        QCoreApplication::processEvents();
+        box.setFocus();
+        for (QChar ch : QString::fromUtf8(c.typed)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(&box, &press);
+        }
+        QTest::keyClick(&box, Qt::Key_Return);
+        if (c.to.isValid()) {
+            EXPECT_EQ(box.date(), c.to);
+            EXPECT_EQ(box.accessibleDescription(), lunarDateText(c.to));
+            EXPECT_TRUE(box.toolTip().isEmpty());
+        } else {
+            EXPECT_EQ(box.date(), QDate(2020, 6, 15));
+            EXPECT_EQ(box.toolTip(), kTypedDateForms);
+            EXPECT_EQ(box.accessibleDescription(), lunarDateText({2020, 6, 15}));
+        }
+    }
+    EXPECT_TRUE(kTypedDateForms.contains(QStringLiteral("2024年1月1日")));
 }
 
 }  // namespace
