@@ -103,9 +103,15 @@ bool readTransactionTime(std::string_view s, ledger::Date& date, std::string& ti
     return true;
 }
 
+std::string amountError(bool outOfRange) {
+    return outOfRange ? "金额超出可记录的范围：" : "金额无法读取：";
+}
+
 // An amount: an optional sign (own CSV only), digits, an optional decimal part. A bill's yuan
-// sign (¥ or ￥) and thousands separators are dropped first.
-std::optional<float> readAmount(std::string s, bool signAllowed) {
+// sign (¥ or ￥) and thousands separators are dropped first. A well-formed amount beyond the
+// float's range (forty digits) sets `outOfRange`: it would be stored as infinity.
+std::optional<float> readAmount(std::string s, bool signAllowed, bool& outOfRange) {
+    outOfRange = false;
     for (std::string_view sign : {"\xC2\xA5", "\xEF\xBF\xA5"}) {
         if (s.compare(0, sign.size(), sign) == 0) s.erase(0, sign.size());
     }
@@ -125,7 +131,9 @@ std::optional<float> readAmount(std::string s, bool signAllowed) {
         if (i == decimals) return std::nullopt;
     }
     if (i != plain.size() || plain.size() > 40) return std::nullopt;
-    return ledger::parseNumber(plain);
+    std::optional<float> amount = ledger::parseAmount(plain);
+    outOfRange = !amount;
+    return amount;
 }
 
 std::string quotedCell(std::string_view s) { return "“" + std::string(s) + "”"; }
@@ -200,9 +208,10 @@ bool parseOwnCsv(const std::vector<CsvRow>& rows, ParsedFile& parsed, ImportErro
             return false;
         }
         e.item = toGbkCut(row.cells[3], ledger::kItemWidth);
-        auto amount = readAmount(row.cells[4], true);
+        bool outOfRange = false;
+        auto amount = readAmount(row.cells[4], true, outOfRange);
         if (!amount) {
-            error = {row.line, "金额无法读取：" + quotedCell(row.cells[4])};
+            error = {row.line, amountError(outOfRange) + quotedCell(row.cells[4])};
             return false;
         }
         e.amount = *amount;
@@ -259,9 +268,10 @@ bool parseBillRows(const Layout& layout, const std::vector<std::string>& header,
             return false;
         }
         const std::string amountText = cell(row, kAmount);
-        auto amount = readAmount(amountText, false);
+        bool outOfRange = false;
+        auto amount = readAmount(amountText, false, outOfRange);
         if (!amount) {
-            error = {row.line, "金额无法读取：" + quotedCell(amountText)};
+            error = {row.line, amountError(outOfRange) + quotedCell(amountText)};
             return false;
         }
         e.amount = *amount;

@@ -105,6 +105,22 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     box.append(boxText);
 }
 
+AddResult addNewCategory(Categories& c, TextList& box, const std::string& boxText) {
+    // A category is offered by its wording alone, so a name without either word would sit in the
+    // file and never be chosen.
+    if (!offeredInMode(boxText, LedgerMode::Income) && !offeredInMode(boxText, LedgerMode::Expense))
+        return AddResult::InNoMode;
+    // The box holds what this window added; the file also holds what another program wrote.
+    const auto& shown = box.items();
+    if (std::find(shown.begin(), shown.end(), boxText) != shown.end())
+        return AddResult::AlreadyThere;
+    for (const std::string& t : readCategories(c, readCategoryCount(c))) {
+        if (t == boxText) return AddResult::AlreadyThere;
+    }
+    addCategory(c, box, boxText);
+    return AddResult::Added;
+}
+
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
     // The file decides what exists: another program, or a failed add, may have changed it since
     // the count in memory was read.

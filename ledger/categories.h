@@ -73,9 +73,17 @@ void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices);
 
 // The settings page's add: raises categoryCount by one (wrapping around at the 32-bit limit, as
 // the count is read), writes `boxText` under that number in
-// "类" and then the number as the count in "总", and appends `boxText` to the box. No checks:
-// empty and repeated names are added, and the results of the two writes are ignored.
+// "类" and then the number as the count in "总", and appends `boxText` to the box. No checks
+// (addNewCategory makes them): empty and repeated names are added, and the results of the two
+// writes are ignored.
 void addCategory(Categories& c, TextList& box, const std::string& boxText);
+
+enum class AddResult { Added, InNoMode, AlreadyThere };
+
+// The settings page's checked add: a name that neither mode would offer (it holds neither "收入"
+// nor "开支") gives InNoMode, and a name already in the box or among the file's categories gives
+// AlreadyThere, both changing nothing; any other name is added as addCategory adds it.
+AddResult addNewCategory(Categories& c, TextList& box, const std::string& boxText);
 
 enum class RemoveResult { Removed, NotFound, WriteFailed };
 

@@ -22,7 +22,7 @@ DayRow entryRow(int64_t number, Entry entry) {
     row.texts[kColumnDateTime] =
         entryDateTimeText(entry.date.year, entry.date.month, entry.date.day, entry.time);
     row.texts[kColumnItem] = entry.item;
-    row.texts[kColumnAmount] = amountText(entry.amount);
+    row.texts[kColumnAmount] = amountCellText(entry.amount);
     row.texts[kColumnCategory] = entry.category;
     row.texts[kColumnNote] = entry.note;
     row.entry = std::move(entry);
@@ -178,6 +178,11 @@ void DayPage::addOrSave() {
 void DayPage::addNow(const AddRequest& in) {
     setProgressText(texts::kProgressAdd);
     if (in.item.empty() || in.amount.empty()) return;
+    // The amount input keeps such texts out; a text set by other means must not store infinity.
+    if (!parseAmount(in.amount)) {
+        window_.showMessage(texts::kAmountOutOfRange, MessageIcon::Information, texts::kInfoTitle);
+        return;
+    }
     if (pending_.active) {
         saveNow(in);
     } else {
@@ -226,7 +231,7 @@ void DayPage::saveNow(const AddRequest& in) {
     }
     if (r < 0) return;
     dayList_.setText(r, kColumnItem, changed.item);
-    dayList_.setText(r, kColumnAmount, amountText(changed.amount));
+    dayList_.setText(r, kColumnAmount, amountCellText(changed.amount));
     dayList_.setText(r, kColumnCategory, changed.category);
     dayList_.setText(r, kColumnNote, changed.note);
     dayList_.setEntry(r, std::move(changed));

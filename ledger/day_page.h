@@ -22,6 +22,7 @@
 #include "ledger/day_list.h"
 #include "ledger/ledger_mode.h"
 #include "ledger/text_list.h"
+#include "ledger/value_texts.h"
 #include "ledger/window_port.h"
 #include "ledger/work_queue.h"
 
@@ -38,8 +39,10 @@ struct DayTotals {
     float expense = 0;
 };
 
-// sum + amount as the ledger adds amounts: widened to 64 bits, rounded back to 32.
+// sum + amount as the ledger adds amounts: widened to 64 bits, rounded back to 32. A stored
+// infinity or NaN counts as 0, so one bad record cannot turn the day's totals into nonsense.
 inline float addAmount(float sum, float amount) {
+    if (!isUsableAmount(amount)) return sum;
     return static_cast<float>(static_cast<double>(sum) + static_cast<double>(amount));
 }
 

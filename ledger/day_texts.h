@@ -21,7 +21,9 @@ inline constexpr char kNetIncomeLabel[] =
 inline constexpr char kDeleteQuestion[] =  // 您确定要删除此项记录吗？
     "\xc4\xfa\xc8\xb7\xb6\xa8\xd2\xaa\xc9\xbe\xb3\xfd\xb4\xcb\xcf\xee\xbc\xc7\xc2\xbc\xc2\xf0\xa3"
     "\xbf";
-inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";   // 添加失败!
+inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";  // 添加失败!
+// 金额超出范围!
+inline constexpr char kAmountOutOfRange[] = "\xbd\xf0\xb6\xee\xb3\xac\xb3\xf6\xb7\xb6\xce\xa7!";
 inline constexpr char kSaveFailed[] = "\xd0\xde\xb8\xc4\xca\xa7\xb0\xdc!";  // 修改失败!
 inline constexpr char kInfoTitle[] = "\xd0\xc5\xcf\xa2\xa3\xba";            // 信息：
 

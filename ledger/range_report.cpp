@@ -243,8 +243,15 @@ void RangeReport::runNow() {
                 auto [shown, added] = shownAmounts.try_emplace(bits);
                 if (added) {
                     // Amounts go through their text as the report has always counted them.
-                    shown->second.amount = parseNumber(floatText(e.amount));
-                    shown->second.text = amountText(shown->second.amount);
+                    // A stored infinity or NaN shows as invalid and counts as 0, as in the day
+                    // view (its text would otherwise read back as 0.00元).
+                    if (isUsableAmount(e.amount)) {
+                        shown->second.amount = parseNumber(floatText(e.amount));
+                        shown->second.text = amountText(shown->second.amount);
+                    } else {
+                        shown->second.amount = 0;
+                        shown->second.text = kInvalidAmountText;
+                    }
                 }
                 const float amount = shown->second.amount;
                 ReportRow& row = pending[e.income ? incomeRow++ : expenseRow++];

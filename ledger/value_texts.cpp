@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -157,6 +158,19 @@ std::string foldFullWidth(const std::string& t) {
 }
 
 float parseNumber(const std::string& t) { return static_cast<float>(readReal(foldFullWidth(t))); }
+
+std::optional<float> parseAmount(const std::string& t) {
+    // Checked on the 64-bit real: past the float's range the narrowing has no value to give.
+    const double x = readReal(foldFullWidth(t));
+    if (!std::isfinite(x) || std::fabs(x) > FLT_MAX) return std::nullopt;
+    return static_cast<float>(x);
+}
+
+bool isUsableAmount(float amount) { return std::isfinite(amount); }
+
+std::string amountCellText(float amount) {
+    return isUsableAmount(amount) ? amountText(amount) : std::string(kInvalidAmountText);
+}
 
 int32_t parseInteger(const std::string& t) {
     std::string f = foldFullWidth(t);

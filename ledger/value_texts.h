@@ -4,6 +4,7 @@
 // over GBK byte strings; lengths count bytes, positions are 1-based, -1 means not found.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ledger {
@@ -43,6 +44,14 @@ std::string foldFullWidth(const std::string& t);
 // The leading number of the folded text (exponent letters e, E, d, D), read as the nearest
 // 64-bit real and then rounded to a 32-bit float; 0 when there is none. Never depends on locale.
 float parseNumber(const std::string& t);
+// parseNumber for a value to be stored as an amount: nothing when the number read is not finite or
+// lies beyond the 32-bit float's range (1e39 would be stored as infinity).
+std::optional<float> parseAmount(const std::string& t);
+// Whether a stored amount counts: infinity and NaN, written by hand or by another program, do not.
+bool isUsableAmount(float amount);
+// What a list shows for a stored amount: amountText, or "金额无效" for one that does not count.
+std::string amountCellText(float amount);
+inline constexpr char kInvalidAmountText[] = "\xbd\xf0\xb6\xee\xce\xde\xd0\xa7";  // 金额无效
 // The leading integer of the folded text in wrapping 32-bit arithmetic; 0 when there is none.
 int32_t parseInteger(const std::string& t);
 std::string integerText(int64_t n);

@@ -93,6 +93,8 @@ void DayPageWidget::buildControls() {
     categoryInput_->setFont(pixelFont(QString(), 19));
     categoryInput_->setProperty("tinted", true);
     categoryInput_->setAccessibleName(QStringLiteral("类别"));
+    // Shown while the mode has no category to offer, as at a first start.
+    categoryInput_->setPlaceholderText(QStringLiteral("请先在设置页添加类别"));
 
     addButton_ = makeButton(this, "按钮_添", QStringLiteral("添加\n修改"), {495, 48, 55, 56});
     addButton_->setFont(pixelFont(QString(), 19));

@@ -3,7 +3,9 @@
 #include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include "ui/lunar_calendar.h"
@@ -48,6 +50,28 @@ class LunarMonthCalendar : public QCalendarWidget {
 };
 
 }  // namespace
+
+const QString kTypedDateForms =
+    QStringLiteral("请按以下格式输入日期：2024-1-1、2024/1/1、2024.1.1、2024年1月1日 或 20240101");
+
+QDate LunarDateBox::typedDate(const QString& text) {
+    // One separator used throughout, or the Chinese words, or eight digits: nothing else is read,
+    // so that 2024/1/1 can never turn into another day.
+    static const QRegularExpression separated(
+        QStringLiteral("^(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})$"));
+    static const QRegularExpression words(QStringLiteral("^(\\d{4})年(\\d{1,2})月(\\d{1,2})日$"));
+    static const QRegularExpression digits(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
+    const QString t = text.trimmed();
+    QRegularExpressionMatch m = separated.match(t);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    for (const QRegularExpression* re : {&words, &digits}) {
+        m = re->match(t);
+        if (m.hasMatch())
+            return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    }
+    return {};
+}
 
 LunarDateBox::LunarDateBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
@@ -119,14 +143,57 @@ void LunarDateBox::keyPressEvent(QKeyEvent* e) {
             e->ignore();
             return;
         case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
+        case Qt::Key_PageDown: {
+            // A month a step, a year with Ctrl, backwards with PageUp as in the calendar; the
+            // day is kept where the month has it (31 March back to 29 February). A step past the
+            // box's range changes nothing.
+            if (!date_.isValid()) return;
+            const int sign = e->key() == Qt::Key_PageUp ? -1 : 1;
+            setDate((e->modifiers() & Qt::ControlModifier) ? date_.addYears(sign)
+                                                           : date_.addMonths(sign));
+            return;
+        }
         case Qt::Key_Home:
         case Qt::Key_End:
             e->ignore();
             return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (typed_.isEmpty()) break;
+            commitTyped();
+            return;
+        case Qt::Key_Escape:
+            if (typed_.isEmpty()) break;
+            typed_.clear();
+            return;
+        case Qt::Key_Backspace:
+            typed_.chop(1);
+            return;
         default:
-            QComboBox::keyPressEvent(e);
+            // A date typed as people type it collects here until Enter reads it.
+            if (!e->text().isEmpty() && e->text().at(0).isPrint() &&
+                !(typed_.isEmpty() && e->text() == QStringLiteral(" ")) &&
+                !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                typed_ += e->text();
+                return;
+            }
+            break;
     }
+    QComboBox::keyPressEvent(e);
+}
+
+void LunarDateBox::commitTyped() {
+    const QDate d = typedDate(typed_);
+    typed_.clear();
+    if (setDate(d)) return;
+    // Refused: the date stays, and the tooltip says which forms are read.
+    setToolTip(kTypedDateForms);
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), kTypedDateForms, this);
+}
+
+void LunarDateBox::focusOutEvent(QFocusEvent* e) {
+    if (e->reason() != Qt::PopupFocusReason) typed_.clear();
+    QComboBox::focusOutEvent(e);
 }
 
 }  // namespace ui

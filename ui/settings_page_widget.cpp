@@ -2,7 +2,9 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QUrl>
 
@@ -19,6 +21,10 @@ namespace {
 
 // The category box's limit, counted in GBK bytes.
 constexpr int kCategoryBytes = ledger::kCategoryWidth;  // 20
+
+// The rules label's wording, shown again when a name breaks them.
+const QString kRuleOne = QStringLiteral("收入类中必需有“收入”二字");
+const QString kRuleTwo = QStringLiteral("开支类中必需有“开支”二字");
 
 }  // namespace
 
@@ -50,10 +56,10 @@ SettingsPageWidget::SettingsPageWidget(ledger::Categories& categories, ledger::T
     connect(add, &QPushButton::clicked, this, &SettingsPageWidget::addCategory);
     connect(remove, &QPushButton::clicked, this, &SettingsPageWidget::removeCategory);
 
-    QLabel* rules = makeLabel(group, "标签12",
-                              QStringLiteral("添加类说明：\n   1、 收入类中必需有“收入”二字\n"
-                                             "   2、 开支类中必需有“开支”二字"),
-                              {349, 56, 296, 136});
+    QLabel* rules =
+        makeLabel(group, "标签12",
+                  QStringLiteral("添加类说明：\n   1、 %1\n   2、 %2").arg(kRuleOne, kRuleTwo),
+                  {349, 56, 296, 136});
     rules->setWordWrap(true);
     rules->setProperty("shallowSunken", true);
     rules->setProperty("ownBackground", true);
@@ -78,10 +84,50 @@ SettingsPageWidget::SettingsPageWidget(ledger::Categories& categories, ledger::T
     makeLabel(group, "标签13", QStringLiteral("在这里可以找到程序的最新版本"), {269, 440, 184, 24});
 
     new ChoiceBinding(categoryBox_, boxList_, this);
+
+    // The categories in view at once, over the box's own items: choosing one puts it in the box,
+    // so 删除 (or the Delete key here) removes it.
+    categoryList_ = new QListView(group);
+    categoryList_->setObjectName(QStringLiteral("列表框_类别"));
+    categoryList_->setGeometry(21, 144, 288, 224);
+    categoryList_->setModel(categoryBox_->model());
+    categoryList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    categoryList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    categoryList_->setAccessibleName(QStringLiteral("已有类别"));
+    categoryList_->setAccessibleDescription(QStringLiteral("选中一个类别后按删除可以删掉它"));
+    categoryList_->installEventFilter(this);
+    connect(categoryList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid()) categoryBox_->setEditText(index.data().toString());
+            });
+}
+
+bool SettingsPageWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == categoryList_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        QModelIndex index = categoryList_->currentIndex();
+        if (index.isValid()) {
+            categoryBox_->setEditText(index.data().toString());
+            removeCategory();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SettingsPageWidget::addCategory() {
-    ledger::addCategory(categories_, boxList_, toGbk(categoryBox_->currentText()));
+    switch (ledger::addNewCategory(categories_, boxList_, toGbk(categoryBox_->currentText()))) {
+        case ledger::AddResult::Added:
+            break;
+        case ledger::AddResult::InNoMode:
+            hooks_.messageBox({kRuleOne + QStringLiteral("，") + kRuleTwo + QStringLiteral("!"),
+                               QStringLiteral("信息："), ledger::MessageIcon::Information, false});
+            break;
+        case ledger::AddResult::AlreadyThere:
+            hooks_.messageBox({QStringLiteral("已有这个类别!"), QStringLiteral("信息："),
+                               ledger::MessageIcon::Information, false});
+            break;
+    }
 }
 
 void SettingsPageWidget::removeCategory() {

@@ -10,6 +10,7 @@
 #include "ledger/text_list.h"
 
 class QComboBox;
+class QListView;
 
 namespace ui {
 
@@ -28,8 +29,14 @@ class SettingsPageWidget : public QWidget {
     // 导入账单...: the user asks to import a bill file.
     void importRequested();
 
+  protected:
+    // The Delete key in the category list removes the category under the cursor.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
-    // 添加: adds the box's text as a category (the settings file's results are not reported).
+    // 添加: adds the box's text as a category (the settings file's results are not reported); a
+    // name holding neither 收入 nor 开支, or one already there, is refused with a message and
+    // changes nothing.
     void addCategory();
     // 删除: after a Yes, removes the category named in the box and empties the box; a name that
     // is not a category, or a file that cannot be rewritten, is reported and changes nothing.
@@ -39,7 +46,8 @@ class SettingsPageWidget : public QWidget {
     ledger::TextList& boxList_;
     const WindowHooks& hooks_;
     QString homePage_;
-    QComboBox* categoryBox_ = nullptr;  // 组合框4
+    QComboBox* categoryBox_ = nullptr;   // 组合框4
+    QListView* categoryList_ = nullptr;  // 列表框_类别, over the box's items
 };
 
 }  // namespace ui

@@ -152,6 +152,14 @@ TEST(BadFiles, NameTheLineAndTheReason) {
          5, "金额无法读取：“¥十八”"},
         {"empty amount", kWeChatHead + weChatRow("2026-11-30 18:05:09", "支出", ""), 4,
          "金额无法读取"},
+        {"amount beyond the float range",
+         kWeChatHead + weChatRow("2026-11-30 18:05:09", "支出", "¥" + std::string(40, '9')), 4,
+         "金额超出可记录的范围：“¥9999"},
+        {"own csv amount that would be infinity",
+         "日期,时间,收支,项目,金额,类别,备注\r\n2026-12-01,08:05,开支,早饭,6.50,,\r\n"
+         "2026-12-01,08:06,开支,午饭,-" +
+             std::string(39, '9') + ",,\r\n",
+         3, "金额超出可记录的范围"},
         {"date", kWeChatHead + weChatRow("2026-13-30 18:05:09", "支出", "¥1.00"), 4,
          "日期无法读取：“2026-13-30 18:05:09”"},
         {"time", kWeChatHead + weChatRow("2026-11-30 25:05", "支出", "¥1.00"), 4, "日期无法读取"},

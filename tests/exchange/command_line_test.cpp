@@ -108,6 +108,10 @@ TEST_F(CommandLine, FailuresExitNonZeroWithTheReasonAndChangeNothing) {
     const std::string badBill = folder.file("bad.csv");
     exchangetest::putFile(
         badBill, fileBytes(fixturePath("own.csv")) + "2026-12-03,08:00,开支,午饭,二十,,\r\n");
+    const std::string hugeBill = folder.file("huge.csv");
+    exchangetest::putFile(hugeBill, fileBytes(fixturePath("own.csv")) +
+                                        "2026-12-03,08:00,开支,午饭," + std::string(40, '9') +
+                                        ",,\r\n");
     const std::string list = folder.file("list.csv");
     exchangetest::putFile(list, "名称,数量\n苹果,3\n");
     const std::string before = fileBytes(folder.ledgerPath());
@@ -119,6 +123,10 @@ TEST_F(CommandLine, FailuresExitNonZeroWithTheReasonAndChangeNothing) {
     };
     const std::vector<Case> cases = {
         {"bad row", {"--import", badBill}, 1, badBill + " 第 5 行：金额无法读取：“二十”"},
+        {"amount beyond the float range",
+         {"--import", hugeBill},
+         1,
+         hugeBill + " 第 5 行：金额超出可记录的范围：“9999"},
         {"unknown format", {"--import", list}, 1, "不是能识别的格式"},
         {"missing file", {"--import", folder.file("none.csv")}, 1, "无法打开文件"},
         {"extension", {"--export", folder.file("out.pdf")}, 2, ".csv 或 .xlsx"},

@@ -216,6 +216,59 @@ TEST_F(CategoriesTest, AddTakesEmptyAndRepeatedNamesUnchecked) {
     EXPECT_EQ(items(choices), (std::vector<std::string>{kOther, kOther}));
 }
 
+// The checked add refuses what could never be chosen and what is already there, from the box or
+// from the file, and then leaves both the file and the box exactly as they were.
+TEST_F(CategoriesTest, CheckedAddRefusesNamesNoModeOffersAndNamesAlreadyThere) {
+    const std::string kPocketMoney = "\xc1\xe3\xbb\xa8\xc7\xae";    // 零花钱
+    const std::string kBonus = "\xbd\xb1\xbd\xf0\xca\xd5\xc8\xeb";  // 奖金收入
+    // The bytes of 收入 starting on a second byte, across three other characters: no word.
+    const std::string kSplitWord = "\xb0\xca\xd5\xc8\xeb\xb0";
+    struct Case {
+        std::string name;
+        AddResult result;
+    };
+    const std::vector<Case> cases = {
+        {kPocketMoney, AddResult::InNoMode},
+        {"", AddResult::InNoMode},
+        {kFood, AddResult::InNoMode},
+        {kWage, AddResult::AlreadyThere},      // in the file and the box
+        {kTransfer, AddResult::AlreadyThere},  // in the file only (written by another program)
+        {kSplitWord, AddResult::InNoMode},
+        {"a" + kTransfer, AddResult::Added},  // holds both words
+        {kBonus, AddResult::Added},
+        {kBonus, AddResult::AlreadyThere},  // just added by this window
+    };
+    putThreeCategories();
+    TextList filter;
+    TextList box;
+    loadCategoryLists(c_, filter, box);
+    box.removeAt(2);  // the box no longer shows 收入开支转账, the file still holds it
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const std::string before = file();
+        const std::vector<std::string> shown = items(box);
+        const int32_t count = c_.categoryCount;
+        EXPECT_EQ(addNewCategory(c_, box, k.name), k.result);
+        if (k.result == AddResult::Added) {
+            EXPECT_EQ(c_.categoryCount, count + 1);
+            EXPECT_EQ(readCategory(c_, count + 1), k.name);
+            EXPECT_EQ(box.items().back(), k.name);
+        } else {
+            EXPECT_EQ(file(), before);
+            EXPECT_EQ(items(box), shown);
+            EXPECT_EQ(c_.categoryCount, count);
+        }
+    }
+}
+
+TEST_F(CategoriesTest, CheckedAddAtAFirstStartCreatesTheFile) {
+    TextList box;
+    EXPECT_EQ(addNewCategory(c_, box, "x"), AddResult::InNoMode);
+    EXPECT_FALSE(fs::exists(c_.settingsPath));
+    EXPECT_EQ(addNewCategory(c_, box, kOther), AddResult::Added);
+    EXPECT_EQ(file(), kList + "1=" + kOther + "\r\n" + kCount + "1=1\r\n");
+}
+
 TEST_F(CategoriesTest, AddUsesTheCountInMemory) {
     // A zero count with values present: nothing is listed and the next add overwrites key 1.
     put(kCount + "1=0\r\n" + kList + "1=" + kWage + "\r\n2=" + kOther + "\r\n");

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 
 #include "day_page_fixture.h"
@@ -88,6 +89,35 @@ TEST_F(DayPageTest, TotalIsTheSumOfStoredAmountsAfterRefreshAndAfterRecompute) {
     EXPECT_EQ(page->dayTotalText(), incomeTotal("37.03"));
     page->refreshDayView();
     EXPECT_EQ(page->dayTotalText(), incomeTotal("37.03"));
+}
+
+// Records holding infinity or NaN (written by another program) show as invalid and count as 0,
+// after a refresh and after a recompute alike.
+TEST_F(DayPageTest, StoredInfinityAndNanShowAsInvalidAndCountAsZero) {
+    const std::string invalid = "\xbd\xf0\xb6\xee\xce\xde\xd0\xa7";  // 金额无效
+    storeEntry(true, kDay, "a", 12.5f);
+    storeEntry(true, kDay, "b", INFINITY);
+    storeEntry(true, kDay, "c", NAN);
+    storeEntry(false, kDay, "d", -INFINITY);
+    storeEntry(false, kDay, "e", 2.0f);
+    page->refreshDayView();
+    EXPECT_EQ(column(kColumnAmount), (std::vector<std::string>{yuan("12.50"), invalid, invalid}));
+    EXPECT_EQ(page->dayTotalText(), incomeTotal("12.50"));
+    EXPECT_EQ(page->netIncomeText(), net("10.50"));
+    page->recomputeDayTotals();
+    EXPECT_EQ(page->dayTotalText(), incomeTotal("12.50"));
+}
+
+// A text that would be stored as infinity is refused with a message and stores nothing.
+TEST_F(DayPageTest, AddOfAnAmountBeyondTheFloatRangeIsRefused) {
+    page->refreshDayView();
+    add("a", "1e39");
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, texts::kAmountOutOfRange);
+    EXPECT_EQ(page->dayList().rowCount(), 0);
+    EXPECT_EQ(store.recordCount(), 0);
+    page->refreshDayView();
+    EXPECT_EQ(page->dayList().rowCount(), 0);
 }
 
 TEST_F(DayPageTest, SumsAreAddedAsFloats) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -427,6 +428,23 @@ TEST_F(RangeReportTest, AmountsKeepTheirDigitsAndSumInSinglePrecision) {
     EXPECT_EQ(summary(1)[4], gbk("16777216.00元"));
     // The balance is taken in double from the two single-precision sums.
     EXPECT_EQ(summary(2)[4], gbk("-15542648.13元"));
+}
+
+// The report shows stored infinity and NaN as the day view does, and counts them as 0.
+TEST_F(RangeReportTest, StoredInfinityAndNanShowAsInvalidAndCountAsZero) {
+    const Date d{2024, 3, 5};
+    useEntries({income(d, "a", INFINITY), income(d, "b", 10.0f), expense(d, "c", NAN),
+                expense(d, "d", 4.0f)},
+               {});
+    runReport(d, d);
+    const std::vector<Cells> all = cells();
+    EXPECT_EQ(all[0][4], gbk("金额无效"));
+    EXPECT_EQ(all[1][4], gbk("10.00元"));
+    EXPECT_EQ(all[0][6], gbk("金额无效"));
+    EXPECT_EQ(all[1][6], gbk("4.00元"));
+    EXPECT_EQ(summary(0)[4], gbk("10.00元"));
+    EXPECT_EQ(summary(1)[4], gbk("4.00元"));
+    EXPECT_EQ(summary(2)[4], gbk("6.00元"));
 }
 
 TEST_F(RangeReportTest, EntriesOfADayKeepTheirStoreOrder) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,37 @@ TEST(ParseNumber, ReadsTheLeadingNumberOnly) {
         {"12345.67", 12345.67f},
     };
     for (const Case& c : cases) EXPECT_EQ(parseNumber(c.text), c.value) << c.text;
+}
+
+// What may be stored as an amount: parseNumber's value, but never one the float cannot hold.
+TEST(ParseAmount, RefusesWhatWouldBeStoredAsInfinity) {
+    struct Case {
+        std::string text;
+        std::optional<float> value;
+    };
+    const std::vector<Case> cases = {
+        {"12.5", 12.5f},
+        {"", 0.0f},
+        {"1e38", 1e38f},
+        {"-3.4e38", -3.4e38f},
+        {"1e39", std::nullopt},
+        {"-1e39", std::nullopt},
+        {"3.5e38", std::nullopt},  // just past the largest float
+        {"1e400", std::nullopt},   // past even the 64-bit real
+        {std::string(40, '9'), std::nullopt},
+        {"1e-50", 0.0f},  // too small is zero, not an error
+    };
+    for (const Case& c : cases) EXPECT_EQ(parseAmount(c.text), c.value) << c.text;
+}
+
+TEST(AmountCellText, StoredInfinityAndNanShowAsInvalid) {
+    EXPECT_EQ(amountCellText(12.5f), "12.50" + kYuan);
+    EXPECT_EQ(amountCellText(-0.0f), amountText(-0.0f));
+    const std::string invalid = "\xbd\xf0\xb6\xee\xce\xde\xd0\xa7";  // 金额无效
+    for (float f : {INFINITY, -INFINITY, NAN}) {
+        EXPECT_EQ(amountCellText(f), invalid) << f;
+        EXPECT_FALSE(isUsableAmount(f));
+    }
 }
 
 TEST(ParseInteger, ReadsLeadingDigitsWithWrapAround) {

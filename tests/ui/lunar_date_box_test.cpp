@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -210,6 +212,84 @@ TEST_F(LunarDateBoxTest, PickingADayInTheCalendarSetsIt) {
     EXPECT_FALSE(box.calendar()->isVisible());
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(box.date(), QDate(2024, 5, 20));
+}
+
+// PageUp/PageDown step a month, with Ctrl a year, keeping the day where the month has it; a
+// step past the range changes nothing.
+TEST_F(LunarDateBoxTest, PageKeysStepAMonthAndWithCtrlAYear) {
+    struct Case {
+        QDate from;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QDate to;
+    };
+    const Case cases[] = {
+        {{2024, 3, 5}, Qt::Key_PageDown, Qt::NoModifier, {2024, 4, 5}},
+        {{2024, 3, 5}, Qt::Key_PageUp, Qt::NoModifier, {2024, 2, 5}},
+        {{2024, 3, 31}, Qt::Key_PageUp, Qt::NoModifier, {2024, 2, 29}},
+        {{2024, 12, 15}, Qt::Key_PageDown, Qt::NoModifier, {2025, 1, 15}},
+        {{2024, 2, 29}, Qt::Key_PageDown, Qt::ControlModifier, {2025, 2, 28}},
+        {{2024, 3, 5}, Qt::Key_PageUp, Qt::ControlModifier, {2023, 3, 5}},
+        {{2048, 12, 31}, Qt::Key_PageDown, Qt::NoModifier, {2048, 12, 31}},
+        {{2048, 6, 1}, Qt::Key_PageDown, Qt::ControlModifier, {2048, 6, 1}},
+        {kFirstLunarDay, Qt::Key_PageUp, Qt::NoModifier, kFirstLunarDay},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from.toString(Qt::ISODate).toStdString());
+        ASSERT_TRUE(box.setDate(c.from));
+        QCoreApplication::processEvents();
+        QTest::keyClick(&box, static_cast<Qt::Key>(c.key), c.modifiers);
+        EXPECT_EQ(box.date(), c.to);
+        EXPECT_EQ(box.accessibleDescription(), lunarDateText(c.to));
+    }
+}
+
+// Dates typed as people type them are read with Enter; anything else is refused with a tooltip
+// giving the forms, and the date stays.
+TEST_F(LunarDateBoxTest, TypedDatesAreReadInTheFiveFormsOnly) {
+    struct Case {
+        const char* typed;
+        QDate to;  // invalid: refused
+    };
+    const Case cases[] = {
+        {"2024-1-1", {2024, 1, 1}},
+        {"2024/1/1", {2024, 1, 1}},
+        {"2024.1.1", {2024, 1, 1}},
+        {"2024年1月1日", {2024, 1, 1}},
+        {"20240101", {2024, 1, 1}},
+        {"2024/11/30", {2024, 11, 30}},
+        {"2024-01-05", {2024, 1, 5}},
+        {"2024/1-1", {}},
+        {"2024/13/1", {}},
+        {"2023-2-29", {}},
+        {"2024111", {}},
+        {"24/1/1", {}},
+        {"2024年1月1", {}},
+        {"1901-2-18", {}},
+        {"2049-1-1", {}},
+        {"abc", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ASSERT_TRUE(box.setDate({2020, 6, 15}));
+        QCoreApplication::processEvents();
+        box.setFocus();
+        for (QChar ch : QString::fromUtf8(c.typed)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(&box, &press);
+        }
+        QTest::keyClick(&box, Qt::Key_Return);
+        if (c.to.isValid()) {
+            EXPECT_EQ(box.date(), c.to);
+            EXPECT_EQ(box.accessibleDescription(), lunarDateText(c.to));
+            EXPECT_TRUE(box.toolTip().isEmpty());
+        } else {
+            EXPECT_EQ(box.date(), QDate(2020, 6, 15));
+            EXPECT_EQ(box.toolTip(), kTypedDateForms);
+            EXPECT_EQ(box.accessibleDescription(), lunarDateText({2020, 6, 15}));
+        }
+    }
+    EXPECT_TRUE(kTypedDateForms.contains(QStringLiteral("2024年1月1日")));
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
+#include <QMenu>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
@@ -66,6 +69,49 @@ TEST_F(QueryPageTest, QueryReportsTheRangeInTheList) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(u8(messages[0].text), "日期选择错误，请重选择!");
     EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Error);
+}
+
+// On the real window: a date typed into the day page's box moves the day list, PageDown steps a
+// month, a refused text keeps the day and says which forms are read; the query page's boxes read
+// the same forms, and their calendars offer the year and the month directly.
+TEST_F(QueryPageTest, DateBoxesReadTypedDatesAndPageKeys) {
+    seed(sample::week());
+    start();
+    clickToolbar(ToolbarSlot::Expense);
+    auto* day = find<LunarDateBox>("农历日期框1");
+    day->setFocus();
+    typeText(day, QStringLiteral("2024/3/6"));
+    QTest::keyClick(day, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(day->date(), QDate(2024, 3, 6));
+    ASSERT_EQ(dayModel()->rowCount(), 1);
+    EXPECT_EQ(u8(dayCell(0, 2)), "买衣服");
+    typeText(day, QStringLiteral("2024/3/6x"));
+    QTest::keyClick(day, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(day->date(), QDate(2024, 3, 6));
+    EXPECT_EQ(day->toolTip(), kTypedDateForms);
+    QTest::keyClick(day, Qt::Key_PageUp, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(day->date(), QDate(2023, 3, 6));
+    EXPECT_EQ(dayModel()->rowCount(), 0);
+    EXPECT_EQ(day->accessibleName(), QStringLiteral("日期"));
+
+    clickToolbar(ToolbarSlot::Query);
+    auto* from = find<LunarDateBox>("农历日期框2");
+    from->setFocus();
+    typeText(from, QStringLiteral("2024年3月1日"));
+    QTest::keyClick(from, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(from->date(), QDate(2024, 3, 1));
+    QTest::keyClick(from, Qt::Key_PageDown);
+    EXPECT_EQ(from->date(), QDate(2024, 4, 1));
+    EXPECT_EQ(from->accessibleDescription(), lunarDateText({2024, 4, 1}));
+    from->showPopup();
+    EXPECT_TRUE(from->calendar()->isNavigationBarVisible());
+    EXPECT_NE(from->calendar()->findChild<QSpinBox*>(), nullptr);  // the year, typed or stepped
+    EXPECT_NE(from->calendar()->findChild<QMenu*>(), nullptr);     // the twelve months
+    from->hidePopup();
 }
 
 }  // namespace
