@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "store/file_access.h"
 
@@ -31,6 +32,22 @@ class MemoryFileAccess : public store::FileAccess {
         if (it == files_.end()) return store::FileError::NotFound;
         out = std::make_unique<MemoryFile>(it->second, writable);
         return store::FileError::None;
+    }
+    store::FileError createNew(const std::string& path, std::unique_ptr<store::File>& out,
+                               bool& exists) override {
+        exists = files_.count(path) > 0;
+        if (exists) return store::FileError::AccessDenied;
+        put(path, {});
+        return open(path, true, out);
+    }
+    store::FileError removeFile(const std::string& path) override {
+        return files_.erase(path) ? store::FileError::None : store::FileError::NotFound;
+    }
+    // Every file name held, for checks of what an open left beside the database.
+    std::vector<std::string> names() const {
+        std::vector<std::string> n;
+        for (const auto& [name, data] : files_) n.push_back(name);
+        return n;
     }
     int64_t nowMs() override { return now_; }
     void sleepMs(int ms) override { now_ += ms; }
@@ -72,6 +89,7 @@ class MemoryFileAccess : public store::FileAccess {
         store::FileError lock(int64_t, int64_t) override { return store::FileError::None; }
         store::FileError unlock(int64_t, int64_t) override { return store::FileError::None; }
         bool writable() const override { return writable_; }
+        store::FileError sync() override { return store::FileError::None; }
 
       private:
         static constexpr int64_t kMaxFile = int64_t{64} << 20;

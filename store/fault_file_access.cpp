@@ -82,6 +82,20 @@ class FaultFile : public File {
 
     bool writable() const override { return inner_->writable(); }
 
+    FileError sync() override {
+        {
+            std::lock_guard<std::mutex> g(state_->mutex);
+            int k = state_->counts.syncs++;
+            if (hits(state_->plan.failSyncAt, k)) {
+                ++state_->counts.faults;
+                return state_->plan.syncError;
+            }
+            // After a kill nothing reaches the disk any more; the flush is not executed.
+            if (stopped(state_->counts.mutations)) return FileError::None;
+        }
+        return inner_->sync();
+    }
+
   private:
     bool hits(int at, int k) const {
         if (at < 0) return false;
@@ -126,6 +140,44 @@ FileError FaultFileAccess::open(const std::string& path, bool writable,
     if (e != FileError::None) return e;
     out = std::make_unique<FaultFile>(std::move(inner), state_);
     return FileError::None;
+}
+
+FileError FaultFileAccess::createNew(const std::string& path, std::unique_ptr<File>& out,
+                                     bool& exists) {
+    exists = false;
+    {
+        std::lock_guard<std::mutex> g(state_->mutex);
+        int k = state_->counts.creates++;
+        bool failing = state_->plan.failCreateAt >= 0 &&
+                       (state_->plan.persist ? k >= state_->plan.failCreateAt
+                                             : k == state_->plan.failCreateAt);
+        if (failing) {
+            ++state_->counts.faults;
+            return state_->plan.createError;
+        }
+    }
+    std::unique_ptr<File> inner;
+    FileError e = inner_->createNew(path, inner, exists);
+    if (e != FileError::None) return e;
+    out = std::make_unique<FaultFile>(std::move(inner), state_);
+    return FileError::None;
+}
+
+FileError FaultFileAccess::removeFile(const std::string& path) { return inner_->removeFile(path); }
+
+FileError FaultFileAccess::syncFolder(const std::string& folder) {
+    {
+        std::lock_guard<std::mutex> g(state_->mutex);
+        int k = state_->counts.syncs++;
+        bool failing =
+            state_->plan.failSyncAt >= 0 &&
+            (state_->plan.persist ? k >= state_->plan.failSyncAt : k == state_->plan.failSyncAt);
+        if (failing) {
+            ++state_->counts.faults;
+            return state_->plan.syncError;
+        }
+    }
+    return inner_->syncFolder(folder);
 }
 
 int64_t FaultFileAccess::nowMs() {

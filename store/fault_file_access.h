@@ -26,6 +26,13 @@ struct FaultPlan {
     FileError truncateError = FileError::HardwareFault;
     int failLockAt = kNever;
     FileError lockError = FileError::LockViolation;
+    // Fail the flush (File::sync, FileAccess::syncFolder) with this number: the data written
+    // before it stays written, but the flush reports that it may not be on disk.
+    int failSyncAt = kNever;
+    FileError syncError = FileError::HardwareFault;
+    // Fail the creation of a new file with this number.
+    int failCreateAt = kNever;
+    FileError createError = FileError::DiskFull;
     bool persist = false;
     // A kill after this many mutations (writes and truncates, counted together): that mutation
     // and every later one are not executed but reported as done. When that mutation is a write,
@@ -39,6 +46,8 @@ struct FaultCounts {
     int writes = 0;
     int truncates = 0;
     int locks = 0;
+    int syncs = 0;
+    int creates = 0;
     int mutations = 0;
     int faults = 0;  // calls that were failed or dropped
 };
@@ -57,6 +66,9 @@ class FaultFileAccess : public FileAccess {
     void setVirtualClock(bool on);
 
     FileError open(const std::string& path, bool writable, std::unique_ptr<File>& out) override;
+    FileError createNew(const std::string& path, std::unique_ptr<File>& out, bool& exists) override;
+    FileError removeFile(const std::string& path) override;
+    FileError syncFolder(const std::string& folder) override;
     int64_t nowMs() override;
     void sleepMs(int ms) override;
 

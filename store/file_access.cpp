@@ -57,6 +57,15 @@ int64_t FileAccess::nowMs() {
 
 void FileAccess::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+FileError FileAccess::createNew(const std::string&, std::unique_ptr<File>&, bool& exists) {
+    exists = false;
+    return FileError::AccessDenied;
+}
+
+FileError FileAccess::removeFile(const std::string&) { return FileError::AccessDenied; }
+
+FileError FileAccess::syncFolder(const std::string&) { return FileError::None; }
+
 namespace {
 
 class PosixFile : public File {
@@ -117,6 +126,13 @@ class PosixFile : public File {
 
     bool writable() const override { return writable_; }
 
+    FileError sync() override {
+        while (::fdatasync(fd_) != 0) {
+            if (errno != EINTR) return fileErrorFromErrno(errno);
+        }
+        return FileError::None;
+    }
+
   private:
     FileError setLock(short type, int64_t offset, int64_t length) {
         struct flock fl {};
@@ -154,6 +170,43 @@ class PosixFileAccess : public FileAccess {
         }
         out = std::make_unique<PosixFile>(fd, writable);
         return FileError::None;
+    }
+
+    FileError createNew(const std::string& path, std::unique_ptr<File>& out,
+                        bool& exists) override {
+        exists = false;
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            exists = errno == EEXIST;
+            return fileErrorFromErrno(errno);
+        }
+        out = std::make_unique<PosixFile>(fd, true);
+        return FileError::None;
+    }
+
+    FileError removeFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? FileError::None : fileErrorFromErrno(errno);
+    }
+
+    FileError syncFolder(const std::string& folder) override {
+        int fd;
+        do {
+            fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return fileErrorFromErrno(errno);
+        int r;
+        do {
+            r = ::fsync(fd);
+        } while (r != 0 && errno == EINTR);
+        int err = r != 0 ? errno : 0;
+        ::close(fd);
+        // A folder that cannot be flushed on its own (some file systems refuse) is flushed with
+        // its files.
+        if (err == EINVAL || err == EROFS) return FileError::None;
+        return fileErrorFromErrno(err);
     }
 };
 

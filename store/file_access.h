@@ -58,6 +58,9 @@ class File {
     virtual FileError unlock(int64_t offset, int64_t length) = 0;
     // Whether the file was opened for writing.
     virtual bool writable() const = 0;
+    // Hands the file's data to the disk (fdatasync) and returns once it is there, so that what
+    // was written before survives a power cut. A failure means the data may not be on disk.
+    virtual FileError sync() = 0;
 };
 
 // Opens files and keeps the clock of the lock retry.
@@ -66,6 +69,14 @@ class FileAccess {
     virtual ~FileAccess() = default;
     // Opens an existing file (never creates one), for reading and writing or read-only.
     virtual FileError open(const std::string& path, bool writable, std::unique_ptr<File>& out) = 0;
+    // Creates a new, empty file for reading and writing and never touches one that exists: then
+    // `exists` is set and nothing is opened. The default creates nothing (AccessDenied).
+    virtual FileError createNew(const std::string& path, std::unique_ptr<File>& out, bool& exists);
+    // Removes a file the store created (a copy it could not finish). The default removes nothing.
+    virtual FileError removeFile(const std::string& path);
+    // Hands the folder's entries to the disk, so that a file created in it survives a power cut.
+    // The default does nothing.
+    virtual FileError syncFolder(const std::string& folder);
     // A millisecond clock and a pause, used between the attempts of a lock.
     virtual int64_t nowMs();
     virtual void sleepMs(int ms);

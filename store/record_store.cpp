@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "store/format.h"
+#include "store/open_repair.h"
+#include "store/table_check.h"
 
 namespace store {
 
@@ -376,6 +378,8 @@ struct RecordStore::Impl {
     int32_t overhang = 0;  // bytes the furthest field reaches past the record's end
     std::vector<Field> fields;
     int32_t cursor = 0;
+    OpenPolicy policy;
+    RepairReport repair;
 
     struct Held {
         int count = 0;
@@ -474,8 +478,9 @@ struct RecordStore::Impl {
     }
 
     int32_t checkAndReconcile();
-    int32_t repairCopies();
-    int32_t findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
+    int32_t repairAtOpen(const RecordStore& owner);
+    std::vector<FieldLayout> layout() const;
+    int32_t findBadCopies(int32_t count, std::vector<int32_t>& bad);
     int32_t markSlots(const std::vector<int32_t>& bad);
     int32_t purgeLocked();
     int32_t markCurrent(int32_t expected);
@@ -541,20 +546,14 @@ int32_t RecordStore::Impl::checkAndReconcile() {
         furthest = std::max<int64_t>(furthest, int64_t{f.offset} + f.width);
     }
 
+    // A read-only open changes nothing and so cannot drop what its count names; a writable one
+    // reconciles the count with the file in its repair, once the fields are known.
     int64_t fit = (size.bytes - start) / length;
-    if (fit < count) {
-        // A count naming records of which not one is whole means a damaged record length (one
-        // far beyond the file), not a cut file: setting the count to 0 would throw every record
-        // away, so such a file is refused and left as it is.
-        if (!file->writable() || fit == 0) return kBadFileSize;
-        count = static_cast<int32_t>(fit);
-        int32_t code = writeCount(count);
-        if (code != kOk) return code;
-    }
-    int64_t end = start + int64_t{count} * length;
-    if (file->writable() && size.bytes != end) {
-        FileError e = file->truncate(end);
-        if (e != FileError::None) return errorCode(e);
+    if (!file->writable() && fit < count) return kBadFileSize;
+    if (!policy.fields.empty()) {
+        std::vector<FieldLayout> found;
+        for (const Field& f : parsed) found.push_back({f.type, f.offset, f.width});
+        if (found != policy.fields || !layoutFillsRecord(found, length)) return kNotADatabase;
     }
     recordLength = length;
     fieldCount = nFields;
@@ -564,11 +563,9 @@ int32_t RecordStore::Impl::checkAndReconcile() {
     return kOk;
 }
 
-// Finds the slots that hold no genuine record: a serial of 0 or at least nextSerial (no append
-// gave it), and of two slots with one serial every one but the highest. A purge moves records
-// down in file order and overwrites an original only after its copy is complete, so the highest
-// copy of a serial is always whole while a lower one may be torn.
-int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
+// Finds the lower slots of a serial held by two: a purge moves records down in file order and
+// overwrites an original only after its copy is complete, so the highest is the original.
+int32_t RecordStore::Impl::findBadCopies(int32_t count, std::vector<int32_t>& bad) {
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
     const int32_t per = std::min(chunkRecords(), count);
     std::vector<unsigned char> buf(static_cast<size_t>(per) * recordLength);
@@ -580,11 +577,7 @@ int32_t RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vecto
         int32_t whole = static_cast<int32_t>(r.bytes / recordLength);
         for (int32_t i = 0; i < whole; ++i) {
             int32_t s = get32(buf.data() + static_cast<size_t>(i) * recordLength);
-            if (s == 0 || s >= next) {
-                bad.push_back(first + i);
-            } else if (s > 0) {
-                live.emplace_back(s, first + i);
-            }
+            if (s > 0) live.emplace_back(s, first + i);
         }
         if (whole < n) break;
     }
@@ -610,19 +603,33 @@ int32_t RecordStore::Impl::markSlots(const std::vector<int32_t>& bad) {
     return kOk;
 }
 
-// Repairs what an interrupted purge can leave: a record present twice, or a torn copy. Marks the
-// bad slots and purges them; an interrupted repair leaves the same kind of file and is repaired
-// again by the next open.
-int32_t RecordStore::Impl::repairCopies() {
-    int32_t count = 0, next = 0;
-    int32_t code = readCountAndSerial(count, next);
-    if (code != kOk) return code;
-    std::vector<int32_t> bad;
-    code = findBadCopies(count, next, bad);
-    if (code != kOk || bad.empty()) return code;
-    code = markSlots(bad);
-    if (code != kOk) return code;
-    return purgeLocked();
+std::vector<FieldLayout> RecordStore::Impl::layout() const {
+    std::vector<FieldLayout> out;
+    for (const Field& f : fields) out.push_back({f.type, f.offset, f.width});
+    return out;
+}
+
+// Reconciles the count with the file and repairs what an interrupted append, delete or purge
+// leaves (open_repair.h); the caller holds the whole file.
+int32_t RecordStore::Impl::repairAtOpen(const RecordStore& owner) {
+    RepairTable t;
+    t.file = file.get();
+    t.access = access.get();
+    t.path = path;
+    t.dataStart = dataStart;
+    t.recordLength = recordLength;
+    t.fields = layout();
+    if (policy.validEntry) {
+        t.validEntry = [this, &owner](const unsigned char* rec) {
+            RecordView view;
+            view.store_ = &owner;
+            view.bytes_ = rec;
+            return policy.validEntry(view);
+        };
+    }
+    t.purgeMarked = policy.purgeMarked;
+    t.purge = [this] { return purgeLocked(); };
+    return store::repairAtOpen(t, repair);
 }
 
 // The purge walk; the caller holds the whole file.
@@ -663,7 +670,7 @@ int32_t RecordStore::Impl::purgeLocked() {
                 // Copies below and originals above may now both be live: mark the lower ones
                 // now if the file lets us, else the next open does it.
                 std::vector<int32_t> bad;
-                if (findBadCopies(count, next, bad) == kOk) markSlots(bad);
+                if (findBadCopies(count, bad) == kOk) markSlots(bad);
                 return errorCode(w.error);
             }
         }
@@ -689,10 +696,16 @@ int32_t RecordStore::Impl::purgeLocked() {
         first += n;
     }
     if (!removed) return kOk;
+    // The moved records are on disk before the count that drops their old places, and the count
+    // before the purge says it is done; a cut that does not reach the disk leaves only copies
+    // past the count, which the next open cuts.
+    FileError flushed = file->sync();
+    if (flushed != FileError::None) return errorCode(flushed);
     code = writeCount(kept);
+    if (code == kOk) code = errorCode(file->sync());
     if (code != kOk) {
         std::vector<int32_t> bad;
-        if (findBadCopies(count, next, bad) == kOk) markSlots(bad);
+        if (findBadCopies(count, bad) == kOk) markSlots(bad);
         return code;
     }
     // Bytes past the new count are removed by the next open if this cut fails.
@@ -706,8 +719,11 @@ RecordStore::RecordStore(std::shared_ptr<FileAccess> files) : impl_(std::make_un
 
 RecordStore::~RecordStore() { close(); }
 
-bool RecordStore::open(const std::string& path) {
+bool RecordStore::open(const std::string& path) { return open(path, OpenPolicy{}); }
+
+bool RecordStore::open(const std::string& path, const OpenPolicy& policy) {
     Impl& s = *impl_;
+    s.repair = {};
     if (path.empty()) return done(kNotFound);
     std::string abs = normalizePath(path);
     if (abs.empty()) return done(errorCode(FileError::BadPath));
@@ -722,12 +738,14 @@ bool RecordStore::open(const std::string& path) {
         if (e != FileError::None) return done(errorCode(e));
         s.file = std::move(file);
         s.cursor = 0;
+        s.policy = policy;
+        s.path = abs;
         int32_t code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
         if (code == kOk) {
             code = s.checkAndReconcile();
-            // A failed repair leaves a file whose records are all still there; the next open
-            // for writing tries again.
-            if (code == kOk && s.file->writable()) s.repairCopies();
+            // The whole file is held, and with it the count's byte that an append of another
+            // instance takes first: no append runs while the repair counts what it finds.
+            if (code == kOk && s.file->writable()) code = s.repairAtOpen(*this);
             s.cursor = 0;
             int32_t u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
             if (code == kOk) code = u;
@@ -737,11 +755,15 @@ bool RecordStore::open(const std::string& path) {
             s.file.reset();
             s.fields.clear();
             s.recordLength = s.fieldCount = 0;
+            s.path.clear();
             return done(code);
         }
     } catch (const std::bad_alloc&) {
         s.releaseAllLocks();
         s.file.reset();
+        s.fields.clear();
+        s.recordLength = s.fieldCount = 0;
+        s.path.clear();
         return done(kNoMemory);
     }
     s.path = abs;
@@ -765,6 +787,8 @@ void RecordStore::close(const std::string& path) {
 }
 
 bool RecordStore::isOpen() const { return impl_->isOpen(); }
+
+const RepairReport& RecordStore::lastRepair() const { return impl_->repair; }
 
 int32_t RecordStore::recordCount() {
     Impl& s = *impl_;
@@ -893,8 +917,9 @@ int32_t RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t 
             std::vector<unsigned char> b(static_cast<size_t>(f.width), 0);
             encode(f, v, b.data());
             IoResult w = file->writeAt(rec + f.offset, b.data(), b.size());
-            if (!w.ok()) {
-                code = w.error == FileError::Unclassified ? kWriteFieldFailed : errorCode(w.error);
+            FileError e = w.ok() ? file->sync() : w.error;
+            if (e != FileError::None) {
+                code = e == FileError::Unclassified ? kWriteFieldFailed : errorCode(e);
             }
         } catch (const std::bad_alloc&) {
             code = kNoMemory;
@@ -945,15 +970,19 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
         }
         put32(b.data() + fmt::kSerialOffset, next);
         // The record first, then the count: a crash in between leaves uncounted bytes only.
+        // The record is on disk before the count that makes it live, and the count before the
+        // append says it is done, so that a power cut after "added" loses nothing.
         IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(s.recordLength));
-        if (!w.ok()) {
-            code = errorCode(w.error);
+        FileError e = w.ok() ? s.file->sync() : w.error;
+        if (e != FileError::None) {
+            code = errorCode(e);
         } else {
             unsigned char h[fmt::kCountAndSerialSize];
             put32(h, int64_t{count} + 1);
             put32(h + 4, int64_t{next} + 1);
             w = s.file->writeAt(fmt::kCountOffset, h, sizeof h);
-            if (!w.ok()) code = errorCode(w.error);
+            e = w.ok() ? s.file->sync() : w.error;
+            if (e != FileError::None) code = errorCode(e);
         }
     } catch (const std::bad_alloc&) {
         code = kNoMemory;
@@ -990,7 +1019,8 @@ int32_t RecordStore::Impl::markCurrent(int32_t expected) {
     } else if (serial > 0) {
         put32(b, -int64_t{serial});
         IoResult w = file->writeAt(rec + fmt::kSerialOffset, b, sizeof b);
-        if (!w.ok()) code = errorCode(w.error);
+        FileError e = w.ok() ? file->sync() : w.error;
+        if (e != FileError::None) code = errorCode(e);
     }
     int32_t u = unlock(rec, fmt::kByteLockLength);
     return code != kOk ? code : u;

@@ -45,6 +45,7 @@ class LockHookAccess : public store::FileAccess {
         }
         store::IoResult size() override { return inner_->size(); }
         store::FileError truncate(int64_t n) override { return inner_->truncate(n); }
+        store::FileError sync() override { return inner_->sync(); }
         store::FileError lock(int64_t o, int64_t n) override {
             if (access_.hook && n == 1 && o == access_.offset && --access_.nth == 0) {
                 auto hook = std::move(access_.hook);

@@ -107,7 +107,10 @@ TEST(Open, CountIsReconciledWithTheLength) {
         int32_t readOnlyCode;
     } cases[] = {
         {"count 5, 3 records and part of a 4th", 3, 5, 6, 3, -48},
-        {"bytes after the last counted record", 3, 2, 20, 2, 0},
+        {"junk after the last counted record", 3, 3, 20, 3, 0},
+        // An append cut short between its record and its count: the whole record is counted.
+        {"a whole record past the count", 3, 2, 0, 3, 0},
+        {"a whole record and junk past the count", 3, 2, 20, 3, 0},
         {"exact", 3, 3, 0, 3, 0},
         {"no record area", 0, 0, 0, 0, 0},
     };

@@ -1,0 +1,305 @@
+#include "store/open_repair.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <set>
+
+#include "store/format.h"
+#include "store/table_check.h"
+
+namespace store {
+
+namespace fmt = format;
+
+namespace {
+
+constexpr int32_t kOk = 0;
+constexpr int32_t kNotADatabase = -22;
+constexpr int32_t kBadFileSize = -48;
+constexpr int32_t kReadRecordFailed = -62;
+constexpr int32_t kReadCountFailed = -65;
+constexpr int kMaxCopyNames = 1000;
+
+int32_t get32(const unsigned char* p) {
+    return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+                                uint32_t{p[3]} << 24);
+}
+void put32(unsigned char* p, int64_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(static_cast<uint64_t>(v) >> (8 * i));
+}
+
+int32_t code(FileError e) { return errorCode(e); }
+
+// Reads the records [first, end) in chunks and hands each to `visit` with its index.
+template <class Visit>
+int32_t walk(const RepairTable& t, int64_t first, int64_t end, Visit visit) {
+    if (first >= end) return kOk;  // a table of huge records and none of them needs no buffer
+    const int64_t len = t.recordLength;
+    const int64_t per =
+        std::min<int64_t>(std::max<int64_t>(1, fmt::kChunkBytes / len), end - first);
+    std::vector<unsigned char> buf(static_cast<size_t>(per * len));
+    for (int64_t at = first; at < end; at += per) {
+        int64_t n = std::min(per, end - at);
+        IoResult r =
+            t.file->readAt(t.dataStart + at * len, buf.data(), static_cast<size_t>(n * len));
+        if (!r.ok()) return code(r.error);
+        if (r.bytes < n * len) return kReadRecordFailed;
+        for (int64_t i = 0; i < n; ++i) visit(at + i, buf.data() + i * len);
+    }
+    return kOk;
+}
+
+int32_t writeSerial(const RepairTable& t, int64_t index, int64_t serial) {
+    unsigned char b[fmt::kSerialSize];
+    put32(b, serial);
+    IoResult w =
+        t.file->writeAt(t.dataStart + index * t.recordLength + fmt::kSerialOffset, b, sizeof b);
+    return w.ok() ? kOk : code(w.error);
+}
+
+int32_t writeHeaderInt(const RepairTable& t, int64_t offset, int64_t value) {
+    unsigned char b[4];
+    put32(b, value);
+    IoResult w = t.file->writeAt(offset, b, sizeof b);
+    return w.ok() ? kOk : code(w.error);
+}
+
+int32_t sync(const RepairTable& t) { return code(t.file->sync()); }
+
+std::string localStamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char b[32];
+    std::strftime(b, sizeof b, "%Y%m%d-%H%M%S", &tm);
+    return b;
+}
+
+// Copies the whole file, as it is now, to a new file beside it and flushes the copy and the
+// folder, so that the copy is on disk before the repair's first write.
+int32_t copyAside(const RepairTable& t, int64_t size, std::string& copyPath) {
+    const std::string stamp = localStamp();
+    std::unique_ptr<File> copy;
+    for (int attempt = 1; attempt <= kMaxCopyNames && !copy; ++attempt) {
+        std::string name = beforeRepairName(t.path, stamp, attempt);
+        bool exists = false;
+        FileError e = t.access->createNew(name, copy, exists);
+        if (exists) continue;
+        if (e != FileError::None) return code(e);
+        copyPath = name;
+    }
+    if (!copy) return code(FileError::AccessDenied);
+    auto fail = [&](int32_t c) {
+        copy.reset();
+        t.access->removeFile(copyPath);
+        copyPath.clear();
+        return c;
+    };
+    std::vector<unsigned char> buf(static_cast<size_t>(std::min<int64_t>(fmt::kChunkBytes, size)));
+    for (int64_t at = 0; at < size;) {
+        size_t n =
+            static_cast<size_t>(std::min<int64_t>(size - at, static_cast<int64_t>(buf.size())));
+        IoResult r = t.file->readAt(at, buf.data(), n);
+        if (!r.ok()) return fail(code(r.error));
+        if (r.bytes < static_cast<int64_t>(n)) return fail(kReadRecordFailed);
+        IoResult w = copy->writeAt(at, buf.data(), n);
+        if (!w.ok()) return fail(code(w.error));
+        at += static_cast<int64_t>(n);
+    }
+    FileError e = copy->sync();
+    if (e != FileError::None) return fail(code(e));
+    copy.reset();
+    size_t slash = t.path.find_last_of('/');
+    e = t.access->syncFolder(slash == std::string::npos ? "." : t.path.substr(0, slash + 1));
+    if (e != FileError::None) return fail(code(e));
+    return kOk;
+}
+
+}  // namespace
+
+std::string beforeRepairName(const std::string& path, const std::string& stamp, int attempt) {
+    size_t slash = path.find_last_of('/');
+    size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameAt) dot = path.size();
+    std::string tag = "-" + stamp + (attempt > 1 ? "-" + std::to_string(attempt) : "");
+    return path.substr(0, dot) + tag + "-before-repair" + path.substr(dot);
+}
+
+int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
+    report = {};
+    unsigned char h[fmt::kCountAndSerialSize];
+    IoResult r = t.file->readAt(fmt::kCountOffset, h, sizeof h);
+    if (!r.ok() || r.bytes < static_cast<int64_t>(sizeof h)) return kReadCountFailed;
+    const int32_t count = get32(h);
+    const int32_t next = get32(h + 4);
+    IoResult size = t.file->size();
+    if (!size.ok()) return code(size.error);
+    const int64_t len = t.recordLength;
+    const int64_t fit =
+        std::min<int64_t>(INT32_MAX, std::max<int64_t>(0, size.bytes - t.dataStart) / len);
+    // A count naming records of which not one is whole means a damaged record length (one far
+    // beyond the file), not a cut file: the file is refused and left as it is.
+    if (fit < count && fit == 0) return kBadFileSize;
+    const int64_t counted = std::min<int64_t>(count, fit);
+
+    const RecordShape shape(t.fields, t.recordLength);
+    const bool trusted = layoutFillsRecord(t.fields, t.recordLength);
+    auto intact = [&](const unsigned char* rec) {
+        return trusted && shape.wellFormed(rec) && (!t.validEntry || t.validEntry(rec));
+    };
+
+    // The counted records: the live ones with whether they are intact, the slots of serial 0
+    // (empty ones hold nothing, others an entry without its serial), and every serial in use.
+    struct Live {
+        int32_t serial;
+        int64_t index;
+        bool intact;
+    };
+    std::vector<Live> live;
+    std::vector<int64_t> emptySlots, unnumbered;
+    std::set<int64_t> taken;
+    int32_t marked = 0;
+    int64_t maxSerial = 0;
+    int32_t c = walk(t, 0, counted, [&](int64_t i, const unsigned char* rec) {
+        int32_t s = get32(rec + fmt::kSerialOffset);
+        if (s > 0) {
+            live.push_back({s, i, intact(rec)});
+            maxSerial = std::max<int64_t>(maxSerial, s);
+        } else if (s < 0) {
+            ++marked;
+        } else if (std::all_of(rec, rec + len, [](unsigned char b) { return b == 0; })) {
+            emptySlots.push_back(i);
+        } else {
+            unnumbered.push_back(i);
+        }
+        if (s != 0) taken.insert(s < 0 ? -int64_t{s} : int64_t{s});
+    });
+    if (c != kOk) return c;
+
+    // Whole records past the count. One is kept when it is live, intact and holds a serial of
+    // its own that an append gave (at most nextSerial: an append cut short between its record
+    // and its count leaves exactly that one); the rest are the old places of records a purge
+    // moved, torn records, or bytes that never were a record.
+    std::map<int32_t, std::vector<int64_t>> candidates;
+    std::vector<int64_t> tail;
+    if (count <= fit) {
+        c = walk(t, count, fit, [&](int64_t i, const unsigned char* rec) {
+            int32_t s = get32(rec + fmt::kSerialOffset);
+            if (s > 0 && s <= next && !taken.count(s) && intact(rec)) candidates[s].push_back(i);
+        });
+        if (c != kOk) return c;
+    }
+    std::set<int64_t> keptTail;
+    int64_t maxTailSerial = 0;
+    for (const auto& [s, at] : candidates) {
+        if (at.size() != 1) continue;  // two records claim the serial: neither can be told true
+        keptTail.insert(at.front());
+        maxTailSerial = std::max<int64_t>(maxTailSerial, s);
+    }
+    const int64_t lastKept = keptTail.empty() ? -1 : *keptTail.rbegin();
+    std::vector<int64_t> tailMarks;
+    for (int64_t i = count; i <= lastKept; ++i) {
+        if (!keptTail.count(i)) tailMarks.push_back(i);
+    }
+    const int64_t newCount = fit < count ? fit : (lastKept >= 0 ? lastKept + 1 : count);
+
+    // Two counted records of one serial: a purge writes a record's copy below it and overwrites
+    // the original only once the copy is complete, so the highest is the original and the lower
+    // ones are its copies, whole or torn. They go only when that original is intact.
+    std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) {
+        return a.serial != b.serial ? a.serial < b.serial : a.index < b.index;
+    });
+    std::vector<int64_t> copies;
+    for (size_t i = 0; i < live.size();) {
+        size_t j = i;
+        while (j + 1 < live.size() && live[j + 1].serial == live[i].serial) ++j;
+        if (j > i && live[j].intact) {
+            for (size_t k = i; k < j; ++k) copies.push_back(live[k].index);
+        }
+        i = j + 1;
+    }
+
+    // nextSerial must lie above every serial kept, and above those given to unnumbered records.
+    int64_t newNext = std::max<int64_t>({next, maxSerial + 1, maxTailSerial + 1});
+    std::vector<std::pair<int64_t, int64_t>> given;  // index, serial
+    for (int64_t i : unnumbered) {
+        if (newNext >= INT32_MAX) break;
+        given.emplace_back(i, newNext++);
+    }
+    newNext = std::min<int64_t>(newNext, INT32_MAX);
+
+    const bool purge = !copies.empty() || !emptySlots.empty() || !tailMarks.empty() ||
+                       (t.purgeMarked && marked > 0);
+    const int64_t end = t.dataStart + newCount * len;
+    const bool change =
+        newCount != count || newNext != next || !given.empty() || purge || size.bytes != end;
+    if (!change) return kOk;
+    // A repair reads records by the layout: one that does not tile the record is no table whose
+    // records can be told apart from their remains, so nothing is changed.
+    if (!trusted) return kNotADatabase;
+
+    std::string copyPath;
+    c = copyAside(t, size.bytes, copyPath);
+    if (c != kOk) return c;
+    report.copyPath = copyPath;
+    report.countBefore = count;
+    report.countAfter = static_cast<int32_t>(newCount);
+    report.nextSerialBefore = next;
+    report.nextSerialAfter = static_cast<int32_t>(newNext);
+    report.uncountedKept = static_cast<int32_t>(keptTail.size());
+    report.copiesRemoved = static_cast<int32_t>(copies.size());
+    report.serialsGiven = static_cast<int32_t>(given.size());
+    report.emptySlotsRemoved = static_cast<int32_t>(emptySlots.size());
+    report.markedPurged = purge ? marked : 0;
+    report.bytesCut =
+        std::max<int64_t>(0, size.bytes - end) + static_cast<int64_t>(tailMarks.size()) * len;
+
+    // Each step is flushed before the next, and each leaves a file that the next open repairs
+    // the same way: nextSerial first (raising it never loses anything), then the serials given,
+    // then the marks, then the count, the cut and the purge.
+    if (newNext != next) {
+        if ((c = writeHeaderInt(t, fmt::kNextSerialOffset, newNext)) != kOk) return c;
+        if ((c = sync(t)) != kOk) return c;
+    }
+    for (const auto& [i, s] : given) {
+        if ((c = writeSerial(t, i, s)) != kOk) return c;
+    }
+    std::vector<int64_t> marks = copies;
+    marks.insert(marks.end(), emptySlots.begin(), emptySlots.end());
+    std::vector<int64_t> tailToMark;
+    if (!tailMarks.empty()) {
+        c = walk(t, tailMarks.front(), tailMarks.back() + 1,
+                 [&](int64_t i, const unsigned char* rec) {
+                     if (get32(rec + fmt::kSerialOffset) >= 0 && !keptTail.count(i))
+                         tailToMark.push_back(i);
+                 });
+        if (c != kOk) return c;
+    }
+    marks.insert(marks.end(), tailToMark.begin(), tailToMark.end());
+    for (int64_t i : marks) {
+        unsigned char b[fmt::kSerialSize];
+        IoResult rr = t.file->readAt(t.dataStart + i * len + fmt::kSerialOffset, b, sizeof b);
+        if (!rr.ok() || rr.bytes < fmt::kSerialSize) return kReadRecordFailed;
+        int32_t s = get32(b);
+        if ((c = writeSerial(t, i, s > 0 ? -int64_t{s} : -1)) != kOk) return c;
+    }
+    if (!given.empty() || !marks.empty()) {
+        if ((c = sync(t)) != kOk) return c;
+    }
+    if (newCount != count) {
+        if ((c = writeHeaderInt(t, fmt::kCountOffset, newCount)) != kOk) return c;
+        if ((c = sync(t)) != kOk) return c;
+    }
+    if (size.bytes != end) {
+        if ((c = code(t.file->truncate(end))) != kOk) return c;
+        if ((c = sync(t)) != kOk) return c;
+    }
+    if (purge) return t.purge();
+    return kOk;
+}
+
+}  // namespace store
