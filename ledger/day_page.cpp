@@ -6,6 +6,7 @@
 
 #include "ledger/day_stepping.h"
 #include "ledger/day_texts.h"
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/value_texts.h"
 #include "store/record_store.h"
@@ -99,6 +100,11 @@ void DayPage::notifyInputs() {
 void DayPage::setStatusPart4(const std::string& t) {
     statusPart4_ = t;
     notifyTexts();
+}
+
+void DayPage::showWriteFailure(const std::string& action) {
+    int32_t code = holdsLedger(store_) ? store::RecordStore::lastError() : -67;
+    setStatusPart4(writeFailureStatus(action, code));
 }
 
 void DayPage::clearInputs() {
@@ -254,6 +260,7 @@ void DayPage::addNow(const AddRequest& in) {
                                                 StoreValue::ofText(in.note),
                                                 StoreValue::ofText(category)};
         if (!holdsLedger(store_) || !store_.appendRecord(values)) {
+            showWriteFailure(texts::kActionAdd);
             window_.showMessage(texts::kAddFailed, kIconInformation, texts::kInfoTitle);
         } else {
             // The append leaves the cursor on the new record; its serial lets the row be changed
@@ -281,6 +288,7 @@ void DayPage::saveNow(const AddRequest& in) {
         StoreValue::ofText(category)};
 
     bool saved = goToSerial(pending.serial);
+    int32_t failure = saved ? 0 : -60;
     if (saved) {
         std::array<StoreValue, 4> before;
         for (size_t i = 0; i < fields.size(); ++i) before[i] = store_.readField(fields[i]);
@@ -292,12 +300,14 @@ void DayPage::saveNow(const AddRequest& in) {
             ++written;
         }
         saved = written == fields.size();
+        if (!saved) failure = store::RecordStore::lastError();
         // A save is all or nothing: put back what was written before the failing write.
         for (size_t i = 0; !saved && i < written; ++i) {
             store_.writeFieldIf(fields[i], before[i], pending.serial);
         }
     }
     if (!saved) {
+        setStatusPart4(writeFailureStatus(texts::kActionSave, failure));
         window_.showMessage(texts::kSaveFailed, kIconInformation, texts::kInfoTitle);
         return;
     }
@@ -367,9 +377,12 @@ void DayPage::locateNow(ScanAction action, int32_t serial) {
                 notifyInputs();
             }
         } else if (goToSerial(serial) && store_.markDeletedIf(serial)) {
-            // Once marked, the record is gone for every walk, even if the purge fails.
+            // Once marked, the record is gone for every walk, even if the purge fails; the
+            // next open purges it.
             store_.purgeDeleted();
             dayList_.removeRow(r);
+        } else {
+            showWriteFailure(texts::kActionDelete);
         }
     }
     recomputeDayTotals();

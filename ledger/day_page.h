@@ -189,6 +189,8 @@ class DayPage {
     void stepTo(const Date& d);
     void clearInputs();
     void setStatusPart4(const std::string& t);
+    // Names in status bar part 4 why the store refused the action's write, until the next action.
+    void showWriteFailure(const std::string& action);
     void updateTotalTexts();
     void notifyTexts();
     void notifyInputs();

@@ -26,6 +26,10 @@ inline constexpr char kPromptTitle[] =
 inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";   // 添加失败!
 inline constexpr char kSaveFailed[] = "\xd0\xde\xb8\xc4\xca\xa7\xb0\xdc!";  // 修改失败!
 inline constexpr char kInfoTitle[] = "\xd0\xc5\xcf\xa2\xa3\xba";            // 信息：
+// The actions a failed write names in status bar part 4.
+inline constexpr char kActionAdd[] = "\xcc\xed\xbc\xd3";     // 添加
+inline constexpr char kActionSave[] = "\xd0\xde\xb8\xc4";    // 修改
+inline constexpr char kActionDelete[] = "\xc9\xbe\xb3\xfd";  // 删除
 
 inline constexpr char kIncomeWord[] = "\xca\xd5\xc8\xeb";                            // 收入
 inline constexpr char kExpenseWord[] = "\xbf\xaa\xd6\xa7";                           // 开支

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "store/file_access.h"
+
 namespace ledger {
 namespace {
 
@@ -154,26 +156,47 @@ std::string encodeValue(const std::string& value) {
     return padded || quoted ? "\"" + value + "\"" : value;
 }
 
-enum class ReadStatus { Ok, Missing, Failed };
+thread_local store::FileError lastWriteError = store::FileError::None;
 
-ReadStatus readWholeFile(const std::string& path, std::string& out) {
+// The file, read whole when it is a regular file of at most kProfileFileMax bytes. It is opened
+// without blocking, so a FIFO or a device in its place is refused before anything waits on it
+// or reads it without end.
+ProfileFileState readWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? ProfileFileState::Missing
+                                                   : ProfileFileState::Unreadable;
+    }
+    struct stat st {};
+    ProfileFileState state = ProfileFileState::Ok;
+    if (::fstat(fd, &st) != 0) {
+        state = ProfileFileState::Unreadable;
+    } else if (!S_ISREG(st.st_mode)) {
+        state = ProfileFileState::NotAFile;
+    } else if (static_cast<uint64_t>(st.st_size) > kProfileFileMax) {
+        state = ProfileFileState::TooLarge;
+    }
     char buf[8192];
-    for (;;) {
+    while (state == ProfileFileState::Ok) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            ::close(fd);
-            return ReadStatus::Failed;
+            state = ProfileFileState::Unreadable;
+        } else if (n == 0) {
+            break;
+        } else if (out.size() + static_cast<size_t>(n) > kProfileFileMax) {
+            state = ProfileFileState::TooLarge;  // it grew while being read
+        } else {
+            out.append(buf, static_cast<size_t>(n));
         }
-        if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    return ReadStatus::Ok;
+    if (state != ProfileFileState::Ok) out.clear();
+    return state;
 }
 
 bool writeAll(int fd, const std::string& content) {
@@ -202,7 +225,14 @@ bool replaceFile(const std::string& linkOrPath, const std::string& content) {
     }
     struct stat old {};
     bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
+    if (exists && !S_ISREG(old.st_mode)) {
+        lastWriteError = store::FileError::BadPath;
+        return false;
+    }
+    if (exists && (old.st_mode & 0222) == 0) {
+        lastWriteError = store::FileError::AccessDenied;
+        return false;
+    }
 
     static std::atomic<unsigned> counter{0};
     std::string temp;
@@ -210,14 +240,45 @@ bool replaceFile(const std::string& linkOrPath, const std::string& content) {
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) {
+            lastWriteError = store::fileErrorFromErrno(errno);
+            return false;
+        }
     }
-    if (fd < 0) return false;
+    if (fd < 0) {
+        lastWriteError = store::FileError::Unclassified;
+        return false;
+    }
+    // The new contents are on disk before the rename puts them in place, and the rename is on
+    // disk (the folder flushed) before the write says it is done: a power cut leaves the old
+    // file or the new one, never a torn or an empty one.
     bool ok = writeAll(fd, content);
     if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (ok) ok = ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        lastWriteError = store::fileErrorFromErrno(err);
+        if (lastWriteError == store::FileError::None) lastWriteError = store::FileError::DiskFull;
+        return false;
+    }
+    std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        // Some file systems cannot flush a folder on its own (EINVAL); their renames reach the
+        // disk with the file's data.
+        if (::fsync(dir) != 0 && errno != EINVAL && errno != EROFS) ok = false;
+        if (!ok) lastWriteError = store::fileErrorFromErrno(errno);
+        ::close(dir);
+    }
     return ok;
 }
 
@@ -285,7 +346,7 @@ ProfileSection readProfileSection(const std::string& path, const std::string& se
     std::string_view wantedSection = trim(section);
     if (file.empty() || wantedSection.empty()) return out;
     std::string content;
-    if (readWholeFile(std::string(file), content) != ReadStatus::Ok) return out;
+    if (readWholeFile(std::string(file), content) != ProfileFileState::Ok) return out;
     out.fileBytes = content.size();
     bool inSection = false;
     for (const Line& line : splitLines(content)) {
@@ -310,14 +371,26 @@ std::string readProfileString(const std::string& path, const std::string& sectio
     return {};
 }
 
+ProfileFileState profileFileState(const std::string& path) {
+    std::string content;
+    std::string file(trimLeft(path));
+    return file.empty() ? ProfileFileState::Missing : readWholeFile(file, content);
+}
+
+store::FileError lastProfileWriteError() { return lastWriteError; }
+
 bool writeProfileStrings(const std::string& path, const std::vector<ProfileChange>& changes) {
+    lastWriteError = store::FileError::BadPath;
     std::string file(trimLeft(path));
     if (file.empty()) return false;
     for (const ProfileChange& c : changes) {
         if (!validChange(c)) return false;
     }
     std::string content;
-    if (readWholeFile(file, content) == ReadStatus::Failed) return false;
+    // A file that cannot be read whole is left as it is: rewriting it would lose what it holds.
+    ProfileFileState state = readWholeFile(file, content);
+    if (state != ProfileFileState::Ok && state != ProfileFileState::Missing) return false;
+    lastWriteError = store::FileError::None;
     std::vector<Line> lines = splitLines(content);
     for (const ProfileChange& c : changes) applyChange(lines, c);
     return replaceFile(file, joinLines(lines));

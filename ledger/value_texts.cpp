@@ -124,9 +124,7 @@ std::string plainText(const Decimal& d) {
     return s;
 }
 
-bool sameFloat(float a, float b) {
-    return std::signbit(a) == std::signbit(b) && a == b;
-}
+bool sameFloat(float a, float b) { return std::signbit(a) == std::signbit(b) && a == b; }
 
 // The amount input holds at most this many bytes; plain notation is used whenever it fits.
 constexpr size_t kAmountInputBytes = 10;

@@ -118,6 +118,18 @@ int32_t copyAside(const RepairTable& t, int64_t size, std::string& copyPath) {
     return kOk;
 }
 
+// Whether the records at slots a and b hold the same bytes; `maybe` is false when their hashes
+// already differ.
+bool sameRecord(const RepairTable& t, int64_t a, int64_t b, bool maybe) {
+    if (!maybe) return false;
+    const size_t len = static_cast<size_t>(t.recordLength);
+    std::vector<unsigned char> x(len), y(len);
+    IoResult ra = t.file->readAt(t.dataStart + a * t.recordLength, x.data(), len);
+    IoResult rb = t.file->readAt(t.dataStart + b * t.recordLength, y.data(), len);
+    return ra.ok() && rb.ok() && ra.bytes == static_cast<int64_t>(len) &&
+           rb.bytes == static_cast<int64_t>(len) && x == y;
+}
+
 }  // namespace
 
 std::string beforeRepairName(const std::string& path, const std::string& stamp, int attempt) {
@@ -158,16 +170,24 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
         int32_t serial;
         int64_t index;
         bool intact;
+        uint64_t hash;  // of the record's bytes, to find copies that are whole
+    };
+    auto hashOf = [len](const unsigned char* rec) {
+        uint64_t h = 1469598103934665603ull;
+        for (int64_t i = 0; i < len; ++i) h = (h ^ rec[i]) * 1099511628211ull;
+        return h;
     };
     std::vector<Live> live;
     std::vector<int64_t> emptySlots, unnumbered;
     std::set<int64_t> taken;
+    std::map<int32_t, int64_t> firstOf;  // a counted slot of each live serial
     int32_t marked = 0;
     int64_t maxSerial = 0;
     int32_t c = walk(t, 0, counted, [&](int64_t i, const unsigned char* rec) {
         int32_t s = get32(rec + fmt::kSerialOffset);
         if (s > 0) {
-            live.push_back({s, i, intact(rec)});
+            live.push_back({s, i, intact(rec), hashOf(rec)});
+            firstOf.emplace(s, i);
             maxSerial = std::max<int64_t>(maxSerial, s);
         } else if (s < 0) {
             ++marked;
@@ -181,15 +201,31 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     if (c != kOk) return c;
 
     // Whole records past the count. One is kept when it is live, intact and holds a serial of
-    // its own that an append gave (at most nextSerial: an append cut short between its record
-    // and its count leaves exactly that one); the rest are the old places of records a purge
-    // moved, torn records, or bytes that never were a record.
+    // its own that the header says was given (below nextSerial): the count was damaged. An
+    // append cut short between its record and its count leaves a record of serial nextSerial
+    // itself, never acknowledged, which goes as before; the rest are the old places of records a
+    // purge moved, torn records, or bytes that never were a record.
+    // What an append or a purge cut short leaves past the count is tidied away without a word,
+    // as every open always has: a record of serial nextSerial (never acknowledged), marked or
+    // empty slots, and records byte for byte the same as a counted one (a purge's old places).
     std::map<int32_t, std::vector<int64_t>> candidates;
-    std::vector<int64_t> tail;
+    bool tailIsLeftover = true;
+    std::vector<unsigned char> counterpart;  // taken only when the file holds a tail record
     if (count <= fit) {
         c = walk(t, count, fit, [&](int64_t i, const unsigned char* rec) {
             int32_t s = get32(rec + fmt::kSerialOffset);
-            if (s > 0 && s <= next && !taken.count(s) && intact(rec)) candidates[s].push_back(i);
+            if (s > 0 && s < next && !taken.count(s) && intact(rec)) candidates[s].push_back(i);
+            if (s <= 0 || s == next) return;
+            auto same = firstOf.find(s);
+            bool copy = false;
+            if (same != firstOf.end()) {
+                counterpart.resize(static_cast<size_t>(len));
+                IoResult rr = t.file->readAt(t.dataStart + same->second * len, counterpart.data(),
+                                             counterpart.size());
+                copy = rr.ok() && rr.bytes == len &&
+                       std::memcmp(counterpart.data(), rec, counterpart.size()) == 0;
+            }
+            if (!copy) tailIsLeftover = false;
         });
         if (c != kOk) return c;
     }
@@ -209,7 +245,9 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
 
     // Two counted records of one serial: a purge writes a record's copy below it and overwrites
     // the original only once the copy is complete, so the highest is the original and the lower
-    // ones are its copies, whole or torn. They go only when that original is intact.
+    // ones are its copies, whole or torn. A lower one goes when it is the same bytes as the
+    // original (checked byte for byte), or when the original is intact (a torn copy holds the
+    // original's first bytes and stale ones after them, which no check can tell from an entry).
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) {
         return a.serial != b.serial ? a.serial < b.serial : a.index < b.index;
     });
@@ -217,8 +255,11 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     for (size_t i = 0; i < live.size();) {
         size_t j = i;
         while (j + 1 < live.size() && live[j + 1].serial == live[i].serial) ++j;
-        if (j > i && live[j].intact) {
-            for (size_t k = i; k < j; ++k) copies.push_back(live[k].index);
+        for (size_t k = i; k < j; ++k) {
+            if (live[j].intact ||
+                sameRecord(t, live[k].index, live[j].index, live[k].hash == live[j].hash)) {
+                copies.push_back(live[k].index);
+            }
         }
         i = j + 1;
     }
@@ -241,6 +282,12 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     // A repair reads records by the layout: one that does not tile the record is no table whose
     // records can be told apart from their remains, so nothing is changed.
     if (!trusted) return kNotADatabase;
+    const bool onlyLeftovers = tailIsLeftover && keptTail.empty() && newCount == count &&
+                               newNext == next && given.empty() && !purge;
+    if (onlyLeftovers) {
+        if ((c = code(t.file->truncate(end))) != kOk) return c;
+        return sync(t);
+    }
 
     std::string copyPath;
     c = copyAside(t, size.bytes, copyPath);

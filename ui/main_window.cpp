@@ -29,7 +29,9 @@
 #include <cstdlib>
 
 #include "ledger/gbk.h"
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
+#include "ledger/settings_file.h"
 #include "ui/inputs.h"
 #include "ui/list_models.h"
 #include "ui/lunar_date_box.h"
@@ -565,9 +567,12 @@ void MainWindow::onWindowCreated() {
     // 9-10: a first start writes the empty database; a file that is there is never replaced.
     bool existed = QFileInfo::exists(ledgerPath_);
     if (!existed) writeEmptyDatabase();
-    if (!store_.open(QFile::encodeName(ledgerPath_).toStdString()) && existed) {
-        reportOpenFailure(store::RecordStore::lastError());
+    if (!ledger::openLedger(store_, QFile::encodeName(ledgerPath_).toStdString())) {
+        if (existed) reportOpenFailure(store::RecordStore::lastError());
+    } else if (store_.lastRepair().changed()) {
+        reportRepair(store_.lastRepair());
     }
+    reportSettingsProblem();
     // 11-13: income mode, the day view (still on the box's first date), the category lists.
     dayPage_->setLedgerMode(ledger::LedgerMode::Income);
     dayPage_->refreshDayView();
@@ -617,8 +622,68 @@ void MainWindow::reportOpenFailure(int32_t code) {
         Qt::QueuedConnection);
 }
 
+// Shown once the window is up, as the open failure is.
+void MainWindow::showMessageLater(const QString& text, int icon) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, icon] {
+            hooks_.messageBox({text, kPromptTitle, icon, false});
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::reportRepair(const store::RepairReport& report) {
+    QStringList lines;
+    for (const std::string& line : ledger::repairLines(report)) lines << fromGbk(line);
+    showMessageLater(
+        QStringLiteral("数据库文件已修复：\n%1\n\n%2\n\n修复前的原文件已完整复制为：\n%3")
+            .arg(ledgerPath_, lines.join(QStringLiteral("\n")),
+                 QDir::toNativeSeparators(QFile::decodeName(report.copyPath.c_str()))),
+        ledger::kIconWarning);
+}
+
+// A settings file that cannot be read is named; the program runs without its categories and
+// never writes over it.
+void MainWindow::reportSettingsProblem() {
+    QString why;
+    switch (ledger::profileFileState(categories_.settingsPath)) {
+        case ledger::ProfileFileState::NotAFile:
+            why = QStringLiteral("它不是普通文件（设备、管道或文件夹）。");
+            break;
+        case ledger::ProfileFileState::TooLarge:
+            why = QStringLiteral("它大于 1 MB。");
+            break;
+        case ledger::ProfileFileState::Unreadable:
+            why = QStringLiteral("它无法读取。");
+            break;
+        default:
+            return;
+    }
+    showMessageLater(
+        QStringLiteral("无法读取设置文件：\n%1\n\n%2\n\n文件保持原样，程序不带类别运行。")
+            .arg(settingsPath_, why),
+        ledger::kIconWarning);
+}
+
+void MainWindow::showCategoryWriteFailure(const char* action) {
+    setStatusText(4, fromGbk(ledger::writeFailureStatus(
+                         action, store::errorCode(categories_.lastWriteError))));
+}
+
 void MainWindow::addCategoryClicked() {
-    ledger::addCategory(categories_, categoryBoxList_, toGbk(categoryBox_->currentText()));
+    switch (
+        ledger::addCategory(categories_, categoryBoxList_, toGbk(categoryBox_->currentText()))) {
+        case ledger::AddResult::BadName:
+            hooks_.messageBox(
+                {QStringLiteral("类别名称不能含有回车、换行、制表符等控制字符，未添加。"),
+                 QStringLiteral("信息："), ledger::kIconInformation, false});
+            break;
+        case ledger::AddResult::WriteFailed:
+            showCategoryWriteFailure("\xcc\xed\xbc\xd3\xc0\xe0\xb1\xf0");  // 添加类别
+            break;
+        case ledger::AddResult::Added:
+            break;
+    }
 }
 
 void MainWindow::removeCategoryClicked() {
@@ -637,6 +702,7 @@ void MainWindow::removeCategoryClicked() {
                                ledger::kIconInformation, false});
             break;
         case ledger::RemoveResult::WriteFailed:
+            showCategoryWriteFailure("\xc9\xbe\xb3\xfd\xc0\xe0\xb1\xf0");  // 删除类别
             hooks_.messageBox({QStringLiteral("删除失败!"), QStringLiteral("信息："),
                                ledger::kIconInformation, false});
             break;

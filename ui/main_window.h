@@ -122,6 +122,10 @@ class MainWindow : public QWidget, public ledger::WindowPort, private ledger::Da
     void onWindowCreated();
     void writeEmptyDatabase();
     void reportOpenFailure(int32_t code);
+    void showMessageLater(const QString& text, int icon);
+    void reportRepair(const store::RepairReport& report);
+    void reportSettingsProblem();
+    void showCategoryWriteFailure(const char* action);
     void addCategoryClicked();
     void removeCategoryClicked();
     void openHomePage();

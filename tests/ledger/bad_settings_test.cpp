@@ -64,7 +64,8 @@ class BadSettings : public ::testing::Test {
 TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
-    const std::string longValue(10 << 20, 'x');  // a 10 MB line
+    const std::string longValue(20 << 10, 'x');  // a 20 KB line, twice what a value holds
+    const std::string overLimit(kProfileFileMax + 1, 'x');
     struct Case {
         const char* what;
         std::string bytes;
@@ -76,14 +77,19 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
          std::string(kNulFile, sizeof kNulFile - 1),
          2,
          {std::string("a\0b", 3), ""}},
-        {"a 10 MB category line",
+        {"a 20 KB category line",
          "[\xc0\xe0]\r\n1=" + longValue + "\r\n2=" + kWages + "\r\n[\xd7\xdc]\r\n1=2\r\n",
          2,
          {std::string(kProfileValueMax, 'x'), kWages}},
-        {"a 10 MB line without an end, before the sections",
+        {"a 20 KB line without an end, before the sections",
          longValue + "\n[\xd7\xdc]\n1=1\n[\xc0\xe0]\n1=" + kWages,
          1,
          {kWages}},
+        // A file past the limit is not read at all, however its categories follow.
+        {"one byte over 1 MB",
+         "[\xd7\xdc]\n1=1\n[\xc0\xe0]\n1=" + std::string(kWages) + "\n;" + overLimit,
+         0,
+         {}},
         {"no sections at all", std::string("1=3\r\n2=") + kWages + "\r\n", 0, {}},
         {"a count of 3个",
          std::string("[\xd7\xdc]\n1=3") + kGe + "\n[\xc0\xe0]\n1=a\n3=c\n",
@@ -119,8 +125,8 @@ TEST_F(BadSettings, AHugeCountIsListedOnlyUpToTheLimit) {
         Categories c{path, 0};
         TextList choices;
         loadModeCategoryChoices(c, LedgerMode::Income, choices);
-        bool ok = count == INT32_MAX && listed.size() <= 1001 &&
-                  listed[0] == kWages && listed[1].empty() && choices.items().size() == 1 &&
+        bool ok = count == INT32_MAX && listed.size() <= 1001 && listed[0] == kWages &&
+                  listed[1].empty() && choices.items().size() == 1 &&
                   removeCategory(c, choices, "nothing") == RemoveResult::NotFound;
         ::_exit(ok ? 0 : 1);
     }

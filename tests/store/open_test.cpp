@@ -108,7 +108,8 @@ TEST(Open, CountIsReconciledWithTheLength) {
     } cases[] = {
         {"count 5, 3 records and part of a 4th", 3, 5, 6, 3, -48},
         {"junk after the last counted record", 3, 3, 20, 3, 0},
-        // An append cut short between its record and its count: the whole record is counted.
+        // A count lowered by damage: the whole record past it, of a serial already given, is
+        // counted again.
         {"a whole record past the count", 3, 2, 0, 3, 0},
         {"a whole record and junk past the count", 3, 2, 20, 3, 0},
         {"exact", 3, 3, 0, 3, 0},
