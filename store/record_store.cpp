@@ -702,7 +702,12 @@ int32_t RecordStore::Impl::purgeLocked() {
     FileError flushed = file->sync();
     if (flushed != FileError::None) return errorCode(flushed);
     code = writeCount(kept);
-    if (code == kOk) code = errorCode(file->sync());
+    if (code == kOk) {
+        // The count is written: the copies are now the only counted places of their records,
+        // and the records past the count are the leftovers the next open cuts.
+        flushed = file->sync();
+        if (flushed != FileError::None) return errorCode(flushed);
+    }
     if (code != kOk) {
         std::vector<int32_t> bad;
         if (findBadCopies(count, bad) == kOk) markSlots(bad);
