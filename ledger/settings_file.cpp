@@ -393,7 +393,13 @@ bool writeProfileStrings(const std::string& path, const std::vector<ProfileChang
     lastWriteError = store::FileError::None;
     std::vector<Line> lines = splitLines(content);
     for (const ProfileChange& c : changes) applyChange(lines, c);
-    return replaceFile(file, joinLines(lines));
+    std::string joined = joinLines(lines);
+    // A file past the limit would not be read by the next start: it is not written.
+    if (joined.size() > kProfileFileMax) {
+        lastWriteError = store::FileError::BadPath;
+        return false;
+    }
+    return replaceFile(file, joined);
 }
 
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,

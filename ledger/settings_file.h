@@ -35,7 +35,8 @@
 //   write that fails returns false and leaves the old file (or its absence) as it was. A symbolic
 //   link is followed and stays. A file without any write permission bit counts as read-only and is
 //   not replaced.
-// - A write is refused (false, nothing changes) when the section or key is empty after the
+// - A write is refused (false, nothing changes) when the file is refused for reading, when the
+//   file would grow past kProfileFileMax, when the section or key is empty after the
 //   trim, when a name or value holds CR or LF, when a key holds "=" or starts with ";" or "[",
 //   or when a section holds a one-byte "]".
 
