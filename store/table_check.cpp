@@ -31,12 +31,13 @@ bool layoutFillsRecord(const std::vector<FieldLayout>& fields, int32_t recordLen
 
 RecordShape::RecordShape(const std::vector<FieldLayout>& fields, int32_t recordLength)
     : fields_(fields) {
-    int32_t at = static_cast<int32_t>(fmt::kSerialOffset + fmt::kSerialSize);
+    // Sums in 64 bits: a descriptor may claim an offset and a width near the 32-bit limit.
+    int64_t at = fmt::kSerialOffset + fmt::kSerialSize;
     for (const FieldLayout& f : byOffset(fields)) {
-        if (f.offset > at) gaps_.push_back({at, f.offset});
-        at = std::max(at, f.offset + f.width);
+        if (f.offset > at) gaps_.push_back({static_cast<int32_t>(at), f.offset});
+        at = std::max<int64_t>(at, int64_t{f.offset} + f.width);
     }
-    if (recordLength > at) gaps_.push_back({at, recordLength});
+    if (recordLength > at) gaps_.push_back({static_cast<int32_t>(at), recordLength});
 }
 
 bool RecordShape::wellFormed(const unsigned char* record) const {
