@@ -247,7 +247,11 @@ void checkMarkAndPurge(RecordStore& s, MemoryFileAccess& mem, int64_t start, int
         std::string r =
             before.substr(static_cast<size_t>(start + int64_t{i} * len), static_cast<size_t>(len));
         bool mark = ((pick >> (i % 32)) & 1) != 0;
-        if (mark) {
+        // A record of serial 0 is left by an open only when no serial is left to give it (one
+        // is INT32_MAX); marking leaves it as it is, so the purge keeps it.
+        if (serialOf(r) == 0) {
+            kept.push_back(r);
+        } else if (mark) {
             FUZZ_CHECK(s.goTo(i + 1));
             FUZZ_CHECK(s.markDeleted());
             FUZZ_CHECK(s.currentSerial() < 0);

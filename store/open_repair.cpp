@@ -118,18 +118,6 @@ int32_t copyAside(const RepairTable& t, int64_t size, std::string& copyPath) {
     return kOk;
 }
 
-// Whether the records at slots a and b hold the same bytes; `maybe` is false when their hashes
-// already differ.
-bool sameRecord(const RepairTable& t, int64_t a, int64_t b, bool maybe) {
-    if (!maybe) return false;
-    const size_t len = static_cast<size_t>(t.recordLength);
-    std::vector<unsigned char> x(len), y(len);
-    IoResult ra = t.file->readAt(t.dataStart + a * t.recordLength, x.data(), len);
-    IoResult rb = t.file->readAt(t.dataStart + b * t.recordLength, y.data(), len);
-    return ra.ok() && rb.ok() && ra.bytes == static_cast<int64_t>(len) &&
-           rb.bytes == static_cast<int64_t>(len) && x == y;
-}
-
 }  // namespace
 
 std::string beforeRepairName(const std::string& path, const std::string& stamp, int attempt) {
@@ -164,41 +152,50 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
         return trusted && shape.wellFormed(rec) && (!t.validEntry || t.validEntry(rec));
     };
 
-    // The counted records: the live ones with whether they are intact, the slots of serial 0
-    // (empty ones hold nothing, others an entry without its serial), and every serial in use.
+    // The counted records: the live ones, the serials of the marked ones, and the slots of
+    // serial 0 (empty ones hold nothing, others an entry without its serial). Only serials and
+    // positions are kept, so that a start over a million entries stays quick; the few records
+    // that need judging are read again.
     struct Live {
         int32_t serial;
         int64_t index;
-        bool intact;
-        uint64_t hash;  // of the record's bytes, to find copies that are whole
-    };
-    auto hashOf = [len](const unsigned char* rec) {
-        uint64_t h = 1469598103934665603ull;
-        for (int64_t i = 0; i < len; ++i) h = (h ^ rec[i]) * 1099511628211ull;
-        return h;
+        bool operator<(const Live& o) const {
+            return serial != o.serial ? serial < o.serial : index < o.index;
+        }
     };
     std::vector<Live> live;
-    std::vector<int64_t> emptySlots, unnumbered;
-    std::set<int64_t> taken;
-    std::map<int32_t, int64_t> firstOf;  // a counted slot of each live serial
-    int32_t marked = 0;
+    std::vector<int64_t> markedSerials, emptySlots, unnumbered;
     int64_t maxSerial = 0;
     int32_t c = walk(t, 0, counted, [&](int64_t i, const unsigned char* rec) {
         int32_t s = get32(rec + fmt::kSerialOffset);
         if (s > 0) {
-            live.push_back({s, i, intact(rec), hashOf(rec)});
-            firstOf.emplace(s, i);
+            live.push_back({s, i});
             maxSerial = std::max<int64_t>(maxSerial, s);
         } else if (s < 0) {
-            ++marked;
+            markedSerials.push_back(-int64_t{s});
         } else if (std::all_of(rec, rec + len, [](unsigned char b) { return b == 0; })) {
             emptySlots.push_back(i);
         } else {
             unnumbered.push_back(i);
         }
-        if (s != 0) taken.insert(s < 0 ? -int64_t{s} : int64_t{s});
     });
     if (c != kOk) return c;
+    const int32_t marked = static_cast<int32_t>(markedSerials.size());
+    std::sort(live.begin(), live.end());
+    std::sort(markedSerials.begin(), markedSerials.end());
+    auto firstOf = [&](int32_t s) {
+        auto it = std::lower_bound(live.begin(), live.end(), Live{s, -1});
+        return it != live.end() && it->serial == s ? it->index : int64_t{-1};
+    };
+    auto taken = [&](int32_t s) {
+        return firstOf(s) >= 0 || std::binary_search(markedSerials.begin(), markedSerials.end(), s);
+    };
+    std::vector<unsigned char> one;  // a record read again to be judged
+    auto readRecord = [&](int64_t i, std::vector<unsigned char>& into) {
+        into.resize(static_cast<size_t>(len));
+        IoResult rr = t.file->readAt(t.dataStart + i * len, into.data(), into.size());
+        return rr.ok() && rr.bytes == len;
+    };
 
     // Whole records past the count. One is kept when it is live, intact and holds a serial of
     // its own that the header says was given (below nextSerial): the count was damaged. An
@@ -214,17 +211,11 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     if (count <= fit) {
         c = walk(t, count, fit, [&](int64_t i, const unsigned char* rec) {
             int32_t s = get32(rec + fmt::kSerialOffset);
-            if (s > 0 && s < next && !taken.count(s) && intact(rec)) candidates[s].push_back(i);
+            if (s > 0 && s < next && !taken(s) && intact(rec)) candidates[s].push_back(i);
             if (s <= 0 || s == next) return;
-            auto same = firstOf.find(s);
-            bool copy = false;
-            if (same != firstOf.end()) {
-                counterpart.resize(static_cast<size_t>(len));
-                IoResult rr = t.file->readAt(t.dataStart + same->second * len, counterpart.data(),
-                                             counterpart.size());
-                copy = rr.ok() && rr.bytes == len &&
-                       std::memcmp(counterpart.data(), rec, counterpart.size()) == 0;
-            }
+            int64_t same = firstOf(s);
+            bool copy = same >= 0 && readRecord(same, counterpart) &&
+                        std::memcmp(counterpart.data(), rec, counterpart.size()) == 0;
             if (!copy) tailIsLeftover = false;
         });
         if (c != kOk) return c;
@@ -248,17 +239,17 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     // ones are its copies, whole or torn. A lower one goes when it is the same bytes as the
     // original (checked byte for byte), or when the original is intact (a torn copy holds the
     // original's first bytes and stale ones after them, which no check can tell from an entry).
-    std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) {
-        return a.serial != b.serial ? a.serial < b.serial : a.index < b.index;
-    });
     std::vector<int64_t> copies;
+    std::vector<unsigned char> original, lower;
     for (size_t i = 0; i < live.size();) {
         size_t j = i;
         while (j + 1 < live.size() && live[j + 1].serial == live[i].serial) ++j;
-        for (size_t k = i; k < j; ++k) {
-            if (live[j].intact ||
-                sameRecord(t, live[k].index, live[j].index, live[k].hash == live[j].hash)) {
-                copies.push_back(live[k].index);
+        if (j > i && readRecord(live[j].index, original)) {
+            const bool trustOriginal = intact(original.data());
+            for (size_t k = i; k < j; ++k) {
+                if (trustOriginal || (readRecord(live[k].index, lower) && lower == original)) {
+                    copies.push_back(live[k].index);
+                }
             }
         }
         i = j + 1;
@@ -317,21 +308,13 @@ int32_t repairAtOpen(const RepairTable& t, RepairReport& report) {
     }
     std::vector<int64_t> marks = copies;
     marks.insert(marks.end(), emptySlots.begin(), emptySlots.end());
-    std::vector<int64_t> tailToMark;
-    if (!tailMarks.empty()) {
-        c = walk(t, tailMarks.front(), tailMarks.back() + 1,
-                 [&](int64_t i, const unsigned char* rec) {
-                     if (get32(rec + fmt::kSerialOffset) >= 0 && !keptTail.count(i))
-                         tailToMark.push_back(i);
-                 });
-        if (c != kOk) return c;
-    }
-    marks.insert(marks.end(), tailToMark.begin(), tailToMark.end());
+    marks.insert(marks.end(), tailMarks.begin(), tailMarks.end());
     for (int64_t i : marks) {
         unsigned char b[fmt::kSerialSize];
         IoResult rr = t.file->readAt(t.dataStart + i * len + fmt::kSerialOffset, b, sizeof b);
         if (!rr.ok() || rr.bytes < fmt::kSerialSize) return kReadRecordFailed;
         int32_t s = get32(b);
+        if (s < 0) continue;  // marked already
         if ((c = writeSerial(t, i, s > 0 ? -int64_t{s} : -1)) != kOk) return c;
     }
     if (!given.empty() || !marks.empty()) {
