@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "bench/unflushed_access.h"
 #include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 #include "store/file_access.h"
@@ -17,39 +18,6 @@
 namespace {
 
 using store::StoreValue;
-
-// The real file access with every flush skipped, for the comparison only.
-class UnflushedAccess : public store::FileAccess {
-  public:
-    store::FileError open(const std::string& path, bool writable,
-                          std::unique_ptr<store::File>& out) override {
-        std::unique_ptr<store::File> inner;
-        store::FileError e = store::posixFileAccess()->open(path, writable, inner);
-        if (e == store::FileError::None) out = std::make_unique<Unflushed>(std::move(inner));
-        return e;
-    }
-
-  private:
-    class Unflushed : public store::File {
-      public:
-        explicit Unflushed(std::unique_ptr<store::File> inner) : inner_(std::move(inner)) {}
-        store::IoResult readAt(int64_t o, void* b, size_t n) override {
-            return inner_->readAt(o, b, n);
-        }
-        store::IoResult writeAt(int64_t o, const void* b, size_t n) override {
-            return inner_->writeAt(o, b, n);
-        }
-        store::IoResult size() override { return inner_->size(); }
-        store::FileError truncate(int64_t n) override { return inner_->truncate(n); }
-        store::FileError lock(int64_t o, int64_t n) override { return inner_->lock(o, n); }
-        store::FileError unlock(int64_t o, int64_t n) override { return inner_->unlock(o, n); }
-        bool writable() const override { return inner_->writable(); }
-        store::FileError sync() override { return store::FileError::None; }
-
-      private:
-        std::unique_ptr<store::File> inner_;
-    };
-};
 
 const std::vector<StoreValue>& entry() {
     static const std::vector<StoreValue> values = {StoreValue::ofBool(false),
@@ -86,9 +54,7 @@ void addOneEntry(benchmark::State& state, std::shared_ptr<store::FileAccess> fil
 }
 
 void BM_AddFlushed(benchmark::State& state) { addOneEntry(state, store::posixFileAccess()); }
-void BM_AddUnflushed(benchmark::State& state) {
-    addOneEntry(state, std::make_shared<UnflushedAccess>());
-}
+void BM_AddUnflushed(benchmark::State& state) { addOneEntry(state, bench::unflushed()); }
 
 BENCHMARK(BM_AddFlushed)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AddUnflushed)->Unit(benchmark::kMicrosecond);

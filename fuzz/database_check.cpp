@@ -370,12 +370,23 @@ void checkDatabase(const uint8_t* data, size_t size) {
         checkWalks(s, mem->bytes(kPath), desc, start, len);
     }
 
-    // Closing writes nothing; reopening finds the same file and changes nothing.
+    // Closing writes nothing; reopening finds the same file and changes nothing, except that a
+    // lower copy of a serial held twice goes once the field writes above made its original
+    // intact. A third open changes nothing.
     std::string closed = mem->bytes(kPath);
     s.close();
     FUZZ_CHECK(mem->bytes(kPath) == closed);
     FUZZ_CHECK(s.open(kPath));
-    FUZZ_CHECK(mem->bytes(kPath) == closed);
+    if (mem->bytes(kPath) != closed) {
+        const store::RepairReport& r = s.lastRepair();
+        FUZZ_CHECK(r.copiesRemoved > 0 && r.uncountedKept == 0 && r.serialsGiven == 0 &&
+                   r.emptySlotsRemoved == 0 && r.nextSerialAfter == r.nextSerialBefore);
+        FUZZ_CHECK(mem->bytes(r.copyPath) == closed);
+        closed = mem->bytes(kPath);
+        s.close();
+        FUZZ_CHECK(s.open(kPath));
+        FUZZ_CHECK(mem->bytes(kPath) == closed);
+    }
     checkWalks(s, closed, desc, start, len);
     s.close();
 }
