@@ -937,6 +937,9 @@ int32_t RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t 
 bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     Impl& s = *impl_;
     if (!s.isOpen()) return done(kNotOpen);
+    // A read-only file takes no record: refused before a buffer of the record's length is taken
+    // (a valid record length may be two gigabytes).
+    if (!s.file->writable()) return done(errorCode(FileError::AccessDenied));
     size_t k = std::min(values.size(), static_cast<size_t>(s.fieldCount));
     std::vector<StoreValue> prepared(k);
     for (size_t i = 0; i < k; ++i) {
