@@ -91,8 +91,9 @@ std::string writeFailureReason(int32_t code) {
         case store::FileError::HardwareFault:
             return gbk("磁盘读写故障");
         case store::FileError::NotFound:
-        case store::FileError::BadPath:
             return gbk("文件不存在");
+        case store::FileError::BadPath:
+            return gbk("文件无法访问");
         default:
             break;
     }
