@@ -1,9 +1,9 @@
 #include "ledger/session.h"
 
-
 #include <filesystem>
 #include <system_error>
 
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 
 namespace ledger {
@@ -54,10 +54,10 @@ int32_t Session::openLedger() {
     // A first start writes the empty database; a file that is there, whatever it holds, is
     // never replaced.
     store::PathInfo info;
-    const bool existed =
-        files_->stat(ledgerPath_, info) == store::Status::Ok && info.kind != store::PathKind::Missing;
+    const bool existed = files_->stat(ledgerPath_, info) == store::Status::Ok &&
+                         info.kind != store::PathKind::Missing;
     if (!existed) writeEmptyDatabase(*files_, ledgerPath_);
-    if (!store_.open(ledgerPath_) && existed) return store::RecordStore::lastError();
+    if (!ledger::openLedger(store_, ledgerPath_) && existed) return store::RecordStore::lastError();
     return 0;
 }
 

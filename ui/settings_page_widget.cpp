@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/window_port.h"
 #include "ui/choice_binding.h"
@@ -81,7 +82,23 @@ SettingsPageWidget::SettingsPageWidget(ledger::Categories& categories, ledger::T
 }
 
 void SettingsPageWidget::addCategory() {
-    ledger::addCategory(categories_, boxList_, toGbk(categoryBox_->currentText()));
+    switch (ledger::addCategory(categories_, boxList_, toGbk(categoryBox_->currentText()))) {
+        case ledger::AddResult::BadName:
+            hooks_.messageBox(
+                {QStringLiteral("类别名称不能含有回车、换行、制表符等控制字符，未添加。"),
+                 QStringLiteral("信息："), ledger::MessageIcon::Information, false});
+            break;
+        case ledger::AddResult::WriteFailed:
+            showWriteFailure("\xcc\xed\xbc\xd3\xc0\xe0\xb1\xf0");  // 添加类别
+            break;
+        case ledger::AddResult::Added:
+            break;
+    }
+}
+
+void SettingsPageWidget::showWriteFailure(const char* action) {
+    emit progressTextRequested(
+        fromGbk(ledger::writeFailureStatus(action, categories_.lastWriteError)));
 }
 
 void SettingsPageWidget::removeCategory() {
@@ -99,6 +116,7 @@ void SettingsPageWidget::removeCategory() {
                                ledger::MessageIcon::Information, false});
             break;
         case ledger::RemoveResult::WriteFailed:
+            showWriteFailure("\xc9\xbe\xb3\xfd\xc0\xe0\xb1\xf0");  // 删除类别
             hooks_.messageBox({QStringLiteral("删除失败!"), QStringLiteral("信息："),
                                ledger::MessageIcon::Information, false});
             break;

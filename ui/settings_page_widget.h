@@ -27,13 +27,18 @@ class SettingsPageWidget : public QWidget {
   signals:
     // 导入账单...: the user asks to import a bill file.
     void importRequested();
+    // A text for status bar part 4: why a category could not be written.
+    void progressTextRequested(const QString& text);
 
   private:
-    // 添加: adds the box's text as a category (the settings file's results are not reported).
+    // 添加: adds the box's text as a category. A name with a control character is refused with a
+    // message; a failed write of the settings file is named in status bar part 4.
     void addCategory();
     // 删除: after a Yes, removes the category named in the box and empties the box; a name that
-    // is not a category, or a file that cannot be rewritten, is reported and changes nothing.
+    // is not a category, or a file that cannot be rewritten, is reported and changes nothing (the
+    // failed write named in status bar part 4).
     void removeCategory();
+    void showWriteFailure(const char* action);
 
     ledger::Categories& categories_;
     ledger::TextList& boxList_;
