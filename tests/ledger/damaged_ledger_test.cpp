@@ -130,7 +130,7 @@ TEST_F(DamagedLedger, OneHeaderFieldChangedKeepsBothEntriesOrIsRefusedUntouched)
         RecordStore db;
         ASSERT_EQ(ledger::openLedger(db, path), c.opens);
         if (!c.opens) {
-            EXPECT_EQ(RecordStore::lastError(), -22);
+            EXPECT_EQ(RecordStore::lastError(), store::code(store::Status::NotADatabase));
             EXPECT_EQ(read(path), damaged);
             EXPECT_TRUE(others().empty());
             // The store's own open, which knows no ledger, refuses it too rather than repair
@@ -193,7 +193,7 @@ TEST_F(DamagedLedger, AnotherTableIsRefusedByTheLedger) {
     write(bytes);
     RecordStore db;
     EXPECT_FALSE(ledger::openLedger(db, path));
-    EXPECT_EQ(RecordStore::lastError(), -22);
+    EXPECT_EQ(RecordStore::lastError(), store::code(store::Status::NotADatabase));
     EXPECT_EQ(read(path), bytes);
 }
 

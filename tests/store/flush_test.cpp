@@ -93,7 +93,7 @@ TEST(Flushes, EachOperationFlushesAndAFailedFlushFailsIt) {
             plan.syncError = Status::HardwareFault;
             faults->setPlan(plan);
             EXPECT_FALSE(op.run(db));
-            EXPECT_EQ(RecordStore::lastError(), -11);
+            EXPECT_EQ(RecordStore::lastError(), code(Status::HardwareFault));
             db.close();
             const std::map<int32_t, std::string> after = liveAfterReopen(path);
             for (const auto& [serial, bytes] : before) {
@@ -151,7 +151,7 @@ TEST(Flushes, ARepairWhoseCopyCannotBeFlushedChangesNothing) {
     faults->setPlan(full);
     RecordStore db(faults);
     EXPECT_FALSE(db.open(path));
-    EXPECT_EQ(RecordStore::lastError(), -14);
+    EXPECT_EQ(RecordStore::lastError(), code(Status::DiskFull));
     EXPECT_EQ(readBytes(path), damaged);
 }
 
