@@ -74,6 +74,10 @@ def databases():
     yield "small_three.edb", s3
     yield "small_partial_tail.edb", s3 + small(4, b"x")[:20]
     yield "small_count_beyond_file.edb", header(SMALL, SMALL_LENGTH, 9, 10) + small(1, b"a") + small(2, b"b")
+    two = entry(49, "午饭", 12.5) + entry(50, "车票", 4)
+    yield "ledger_count_lowered.edb", header(LEDGER, LEDGER_LENGTH, 0, 51) + two
+    yield "ledger_next_serial_lowered.edb", header(LEDGER, LEDGER_LENGTH, 2, 49) + two
+    yield "ledger_append_cut_short.edb", header(LEDGER, LEDGER_LENGTH, 1, 50) + two
     yield "small_interrupted_purge.edb", header(SMALL, SMALL_LENGTH, 3, 4) + small(2, b"b") + small(2, b"b") + small(3, b"c")
     yield "small_bad_serials.edb", header(SMALL, SMALL_LENGTH, 3, 3) + small(0, b"z") + small(7, b"y") + small(1, b"a")
     yield "field_beyond_record.edb", header([(b"A", INT, 4, 0), (b"B", TEXT, 20, 4)], 10, 2, 3) + \

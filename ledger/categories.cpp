@@ -91,7 +91,17 @@ void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices) 
     choices.select(0);
 }
 
-void addCategory(Categories& c, TextList& box, const std::string& boxText) {
+bool validCategoryName(std::string_view name) {
+    // No byte of a two-byte GBK character is below 0x40, so a byte test finds only real
+    // control characters.
+    return std::none_of(name.begin(), name.end(), [](char ch) {
+        unsigned char b = static_cast<unsigned char>(ch);
+        return b < 0x20 || b == 0x7F;
+    });
+}
+
+AddResult addCategory(Categories& c, TextList& box, const std::string& boxText) {
+    if (!validCategoryName(boxText)) return AddResult::BadName;
     // The count is the one last read plus the categories added since; it is not read again.
     // The category is written before the count, so a file that did not exist gets its "类"
     // section first.
@@ -99,10 +109,16 @@ void addCategory(Categories& c, TextList& box, const std::string& boxText) {
     // the way parseInteger reads it back, instead of overflowing.
     c.categoryCount = static_cast<int32_t>(static_cast<uint32_t>(c.categoryCount) + 1u);
     std::string n = integerText(c.categoryCount);
-    writeProfileString(*c.files, c.settingsPath, std::string(kCategorySection), n, boxText);
-    writeProfileString(*c.files, c.settingsPath, std::string(kCountSection), std::string(kCountKey),
-                       n);
+    bool written =
+        writeProfileString(*c.files, c.settingsPath, std::string(kCategorySection), n, boxText);
+    store::Status why = lastProfileWriteError();
+    written = writeProfileString(*c.files, c.settingsPath, std::string(kCountSection),
+                                 std::string(kCountKey), n) &&
+              written;
+    if (why == store::Status::Ok) why = lastProfileWriteError();
+    c.lastWriteError = why;
     box.append(boxText);
+    return written ? AddResult::Added : AddResult::WriteFailed;
 }
 
 AddResult addNewCategory(Categories& c, TextList& box, const std::string& boxText) {
@@ -117,8 +133,7 @@ AddResult addNewCategory(Categories& c, TextList& box, const std::string& boxTex
     for (const std::string& t : readCategories(c, readCategoryCount(c))) {
         if (t == boxText) return AddResult::AlreadyThere;
     }
-    addCategory(c, box, boxText);
-    return AddResult::Added;
+    return addCategory(c, box, boxText);
 }
 
 RemoveResult removeCategory(Categories& c, TextList& box, const std::string& boxText) {
@@ -142,7 +157,10 @@ RemoveResult removeCategory(Categories& c, TextList& box, const std::string& box
         if (h.k >= n) changes.push_back({section, integerText(h.k), std::nullopt});
     }
     changes.push_back({std::string(kCountSection), std::string(kCountKey), integerText(n - 1)});
-    if (!writeProfileStrings(*c.files, c.settingsPath, changes)) return RemoveResult::WriteFailed;
+    if (!writeProfileStrings(*c.files, c.settingsPath, changes)) {
+        c.lastWriteError = lastProfileWriteError();
+        return RemoveResult::WriteFailed;
+    }
 
     c.categoryCount = n - 1;
     for (int i = 0; i < box.size(); ++i) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ledger/ledger_mode.h"
+#include "ledger/settings_file.h"
 #include "ledger/text_list.h"
 #include "store/file_access.h"
 
@@ -38,6 +39,8 @@ struct Categories {
     std::string settingsPath;
     int32_t categoryCount = 0;
     std::shared_ptr<store::FileAccess> files = store::posixFileAccess();
+    // Why the last add or remove could not write the file; Ok after success.
+    store::Status lastWriteError = store::Status::Ok;
 };
 
 // The count in the file: parseInteger of section "总" key "1"; 0 when missing or not a number.
@@ -71,14 +74,20 @@ void loadCategoryLists(Categories& c, TextList& filter, TextList& box);
 // the first (none when none qualified).
 void loadModeCategoryChoices(Categories& c, LedgerMode mode, TextList& choices);
 
-// The settings page's add: raises categoryCount by one (wrapping around at the 32-bit limit, as
-// the count is read), writes `boxText` under that number in
-// "类" and then the number as the count in "总", and appends `boxText` to the box. No checks
-// (addNewCategory makes them): empty and repeated names are added, and the results of the two
-// writes are ignored.
-void addCategory(Categories& c, TextList& box, const std::string& boxText);
+// Whether a category name can be written and read back as one value: it holds no control
+// character (a byte below 32, CR, LF, TAB and NUL among them, or 127).
+bool validCategoryName(std::string_view name);
 
-enum class AddResult { Added, InNoMode, AlreadyThere };
+enum class AddResult { Added, BadName, InNoMode, AlreadyThere, WriteFailed };
+
+// The settings page's add, without the checks of addNewCategory. A name that is not
+// validCategoryName is refused (BadName): nothing is written and nothing changes. Otherwise
+// raises categoryCount by one (wrapping around at the 32-bit limit, as the count is read), writes
+// `boxText` under that number in "类" and then the number as the count in "总", and appends
+// `boxText` to the box. When a write fails the count in memory and the box change all the same
+// (the next refresh reads the count again) and the result is WriteFailed, with the reason in
+// c.lastWriteError.
+AddResult addCategory(Categories& c, TextList& box, const std::string& boxText);
 
 // The settings page's checked add: a name that neither mode would offer (it holds neither "收入"
 // nor "开支") gives InNoMode, and a name already in the box or among the file's categories gives

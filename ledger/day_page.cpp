@@ -5,6 +5,7 @@
 #include "ledger/day_stepping.h"
 #include "ledger/day_texts.h"
 #include "ledger/entry.h"
+#include "ledger/ledger_open.h"
 #include "ledger/value_texts.h"
 #include "store/record_store.h"
 
@@ -48,6 +49,16 @@ void DayPage::notifyInputs() {
 void DayPage::setProgressText(const std::string& t) {
     progressText_ = t;
     notifyTexts();
+}
+
+void DayPage::showWriteFailure(const std::string& action) {
+    showWriteFailure(action, holdsEntries(store_)
+                                 ? static_cast<store::Status>(store::RecordStore::lastError())
+                                 : store::Status::NotOpen);
+}
+
+void DayPage::showWriteFailure(const std::string& action, store::Status why) {
+    setProgressText(writeFailureStatus(action, why));
 }
 
 void DayPage::clearInputs() {
@@ -198,6 +209,7 @@ void DayPage::addNow(const AddRequest& in) {
         // The serial the store gives lets the row be changed or deleted later.
         entry.serial = appendEntry(store_, entry);
         if (entry.serial == 0) {
+            showWriteFailure(texts::kActionAdd);
             window_.showMessage(texts::kAddFailed, MessageIcon::Information, texts::kInfoTitle);
         } else {
             dayList_.append(entryRow(dayList_.rowCount() + 1, std::move(entry)));
@@ -225,7 +237,9 @@ void DayPage::saveNow(const AddRequest& in) {
     changed.note = in.note;
     changed.category = in.category;
 
-    if (!goToSerial(pending.serial) || !rewriteEntry(store_, pending.serial, changed)) {
+    store::Status failure = store::Status::NoCurrentRecord;
+    if (!goToSerial(pending.serial) || !rewriteEntry(store_, pending.serial, changed, &failure)) {
+        showWriteFailure(texts::kActionSave, failure);
         window_.showMessage(texts::kSaveFailed, MessageIcon::Information, texts::kInfoTitle);
         return;
     }
@@ -284,9 +298,12 @@ void DayPage::locateNow(ScanAction action, int32_t serial) {
                 notifyInputs();
             }
         } else if (goToSerial(serial) && store_.markDeletedIf(serial)) {
-            // Once marked, the record is gone for every walk, even if the purge fails.
+            // Once marked, the record is gone for every walk, even if the purge fails; the
+            // next open purges it.
             store_.purgeDeleted();
             dayList_.removeRow(r);
+        } else {
+            showWriteFailure(texts::kActionDelete);
         }
     }
     recomputeDayTotals();

@@ -25,6 +25,7 @@
 #include "ledger/value_texts.h"
 #include "ledger/window_port.h"
 #include "ledger/work_queue.h"
+#include "store/status.h"
 
 namespace store {
 class RecordStore;
@@ -177,6 +178,10 @@ class DayPage {
     void stepTo(const Date& d);
     void clearInputs();
     void setProgressText(const std::string& t);
+    // Names in the progress text (status bar part 4) why the store refused the action's write,
+    // until the next action sets its own text.
+    void showWriteFailure(const std::string& action);
+    void showWriteFailure(const std::string& action, store::Status why);
     void updateTotalTexts();
     void notifyTexts();
     void notifyInputs();

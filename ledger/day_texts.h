@@ -26,6 +26,10 @@ inline constexpr char kAddFailed[] = "\xcc\xed\xbc\xd3\xca\xa7\xb0\xdc!";  // �
 inline constexpr char kAmountOutOfRange[] = "\xbd\xf0\xb6\xee\xb3\xac\xb3\xf6\xb7\xb6\xce\xa7!";
 inline constexpr char kSaveFailed[] = "\xd0\xde\xb8\xc4\xca\xa7\xb0\xdc!";  // 修改失败!
 inline constexpr char kInfoTitle[] = "\xd0\xc5\xcf\xa2\xa3\xba";            // 信息：
+// The actions a failed write names in status bar part 4.
+inline constexpr char kActionAdd[] = "\xcc\xed\xbc\xd3";     // 添加
+inline constexpr char kActionSave[] = "\xd0\xde\xb8\xc4";    // 修改
+inline constexpr char kActionDelete[] = "\xc9\xbe\xb3\xfd";  // 删除
 
 // The captions of the item and amount inputs follow the mode's word: 收入项目, 开支金额.
 inline constexpr char kItemCaptionEnd[] = "\xcf\xee\xc4\xbf";    // 项目

@@ -31,13 +31,17 @@ bool holdsEntries(const store::RecordStore& s) {
 }
 
 int32_t appendEntry(store::RecordStore& s, const Entry& e) {
-    if (!holdsEntries(s) || !s.appendRecord(entryValues(e))) return 0;
-    return s.currentSerial();
+    int32_t serial = 0;
+    if (!holdsEntries(s) || !s.appendRecord(entryValues(e), &serial)) return 0;
+    return serial;
 }
 
-bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e) {
+bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e, store::Status* failure) {
     // Reading a field the store lacks would stop the program.
-    if (!holdsEntries(s)) return false;
+    if (!holdsEntries(s)) {
+        if (failure) *failure = store::Status::NotOpen;
+        return false;
+    }
     const std::array<StoreValue, kChangedFields.size()> values = {
         StoreValue::ofText(e.item), StoreValue::ofFloat(e.amount), StoreValue::ofText(e.note),
         StoreValue::ofText(e.category)};
@@ -49,6 +53,7 @@ bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e) {
         ++written;
     }
     if (written == kChangedFields.size()) return true;
+    if (failure) *failure = static_cast<store::Status>(store::RecordStore::lastError());
     for (size_t i = 0; i < written; ++i) s.writeFieldIf(kChangedFields[i], before[i], serial);
     return false;
 }

@@ -44,8 +44,10 @@ int32_t appendEntry(store::RecordStore& s, const Entry& e);
 // A change of a stored entry: rewrites the item, amount, note and category of the store's current
 // record with `e`'s, each write only while that record still holds `serial` (another instance's
 // purge may move records at any moment). The kind, date and time stay as they were added. All or
-// nothing: when a write fails, the fields already written are put back and false is returned.
-bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e);
+// nothing: when a write fails, the fields already written are put back and false is returned,
+// with that write's failure in `failure` when given (lastError() then names the put-back).
+bool rewriteEntry(store::RecordStore& s, int32_t serial, const Entry& e,
+                  store::Status* failure = nullptr);
 
 // Where each part of an entry lies in its record: the 1-based field positions, in the order the
 // empty database declares them. The codec's own, here only so that a walk's reads are inlined;

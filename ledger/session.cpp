@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 
 namespace ledger {
@@ -56,7 +57,7 @@ int32_t Session::openLedger() {
     const bool existed = files_->stat(ledgerPath_, info) == store::Status::Ok &&
                          info.kind != store::PathKind::Missing;
     if (!existed) writeEmptyDatabase(*files_, ledgerPath_);
-    if (!store_.open(ledgerPath_) && existed) return store::RecordStore::lastError();
+    if (!ledger::openLedger(store_, ledgerPath_) && existed) return store::RecordStore::lastError();
     return 0;
 }
 

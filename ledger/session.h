@@ -52,7 +52,8 @@ class Session {
     // that is there is never replaced. Then opens the store on it. Returns 0, or the store's
     // error code when a database that was already there could not be opened: it is left as it
     // was and the store stays closed, so every walk finds no entries. A failed first-start write
-    // is not reported; the store then stays closed in the same way.
+    // is not reported; the store then stays closed in the same way. The open checks the ledger's
+    // layout before any repair; what a repair changed is in recordStore().lastRepair().
     int32_t openLedger();
     // The pages' first fill: income mode, the day view for the date the day box holds (its first
     // date, not yet today), then the category count and the category filter and box from the

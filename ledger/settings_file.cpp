@@ -149,6 +149,8 @@ std::string encodeValue(const std::string& value) {
     return padded || quoted ? "\"" + value + "\"" : value;
 }
 
+thread_local store::Status lastWriteError = store::Status::Ok;
+
 // The file's contents, empty for a missing file; false when it cannot be read for another reason.
 bool readSettingsFile(store::FileAccess& files, const std::string& path, std::string& out) {
     store::Status s = store::readWholeFile(files, path, kProfileFileMax, out);
@@ -245,8 +247,27 @@ std::string readProfileString(store::FileAccess& files, const std::string& path,
     return {};
 }
 
+ProfileFileState profileFileState(store::FileAccess& files, const std::string& path) {
+    std::string content;
+    switch (store::readWholeFile(files, std::string(trimLeft(path)), kProfileFileMax, content)) {
+        case store::Status::Ok:
+            return ProfileFileState::Ok;
+        case store::Status::NotFound:
+            return ProfileFileState::Missing;
+        case store::Status::BadPath:
+            return ProfileFileState::NotAFile;
+        case store::Status::NoMemory:
+            return ProfileFileState::TooLarge;
+        default:
+            return ProfileFileState::Unreadable;
+    }
+}
+
+store::Status lastProfileWriteError() { return lastWriteError; }
+
 bool writeProfileStrings(store::FileAccess& files, const std::string& path,
                          const std::vector<ProfileChange>& changes) {
+    lastWriteError = store::Status::BadPath;
     std::string file(trimLeft(path));
     if (file.empty()) return false;
     for (const ProfileChange& c : changes) {
@@ -257,7 +278,11 @@ bool writeProfileStrings(store::FileAccess& files, const std::string& path,
     if (!readSettingsFile(files, file, content)) return false;
     std::vector<Line> lines = splitLines(content);
     for (const ProfileChange& c : changes) applyChange(lines, c);
-    return store::replaceWholeFile(files, file, joinLines(lines)) == store::Status::Ok;
+    std::string joined = joinLines(lines);
+    // A file past the limit would not be read by the next start: it is not written.
+    if (joined.size() > kProfileFileMax) return false;
+    lastWriteError = store::replaceWholeFile(files, file, joined);
+    return lastWriteError == store::Status::Ok;
 }
 
 bool writeProfileString(store::FileAccess& files, const std::string& path,

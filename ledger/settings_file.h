@@ -7,6 +7,9 @@
 // nothing in it is lost.
 //
 // Reading:
+// - The file is read only when it is a regular file of at most kProfileFileMax bytes; a FIFO, a
+//   device, a folder (or a link to one) is refused without blocking, and a refused file reads
+//   as a missing one and is never written (profileFileState says which).
 // - Leading characters with codes up to 32 are dropped from the path, and leading and trailing
 //   ones from the section and the key (names in the file are read without them, so a name
 //   could never match with them); when one of the three is then empty, nothing is read and the
@@ -34,10 +37,12 @@
 //   write that fails returns false and leaves the old file (or its absence) as it was. A symbolic
 //   link is followed and stays. A file without any write permission bit counts as read-only and
 //   is not replaced.
-// - A write is refused (false, nothing changes) when the section or key is empty after the
-//   trim, when a name or value holds CR or LF, when a key holds "=" or starts with ";" or "[",
-//   or when a section holds a one-byte "]".
+// - A write is refused (false, nothing changes) when the file is refused for reading, when the
+//   file would grow past kProfileFileMax, when the section or key is empty after the trim, when a
+//   name or value holds CR or LF, when a key holds "=" or starts with ";" or "[", or when a section
+//   holds a one-byte "]".
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,9 +56,19 @@ namespace ledger {
 // terminating zero).
 inline constexpr size_t kProfileValueMax = 10239;
 
-// The largest settings file read, in bytes: far beyond any category list, small enough to be read
-// whole into memory.
-inline constexpr size_t kProfileFileMax = size_t{64} << 20;
+// The largest settings file read: a category list of thousands of names takes a few kilobytes.
+inline constexpr size_t kProfileFileMax = size_t{1} << 20;
+
+enum class ProfileFileState { Ok, Missing, NotAFile, TooLarge, Unreadable };
+
+// Whether the file at `path` can be read: Missing when there is none, NotAFile for a FIFO,
+// device or folder, TooLarge past kProfileFileMax, Unreadable when opening or reading fails.
+// Never blocks and changes nothing.
+ProfileFileState profileFileState(store::FileAccess& files, const std::string& path);
+
+// Why the last write on this thread failed: AccessDenied for a read-only file or folder, DiskFull,
+// BadPath for a refused name, value or file that cannot be read whole, ... Ok after success.
+store::Status lastProfileWriteError();
 
 // The value of `key` in `section` of the file at `path`; empty when any of them is missing.
 std::string readProfileString(store::FileAccess& files, const std::string& path,

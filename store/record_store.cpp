@@ -13,6 +13,8 @@
 #include "store/field_codec.h"
 #include "store/format.h"
 #include "store/lock_table.h"
+#include "store/open_repair.h"
+#include "store/table_check.h"
 
 namespace store {
 
@@ -84,6 +86,8 @@ struct RecordStore::Impl {
     int64_t dataStart = 0;
     int32_t cursor = 0;
     LockTable locks;
+    OpenPolicy policy;
+    RepairReport repair;
 
     bool isOpen() const { return file != nullptr; }
     int32_t fieldCount() const { return static_cast<int32_t>(layout.fields.size()); }
@@ -152,8 +156,9 @@ struct RecordStore::Impl {
     }
 
     Status checkAndReconcile();
-    Status repairCopies();
-    Status findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad);
+    Status repairAtOpen();
+    std::vector<FieldLayout> fieldLayouts() const;
+    Status findBadCopies(int32_t count, std::vector<int32_t>& bad);
     Status markSlots(const std::vector<int32_t>& bad);
     Status purgeLocked();
     Status markCurrent(int32_t expected);
@@ -206,20 +211,16 @@ Status RecordStore::Impl::checkAndReconcile() {
         furthest = std::max<int64_t>(furthest, int64_t{f.offset} + f.width);
     }
 
+    // A read-only open changes nothing and so cannot drop what its count names; a writable one
+    // reconciles the count with the file in its repair, once the fields are known.
     int64_t fit = (size.bytes - start) / length;
-    if (fit < count) {
-        // A count naming records of which not one is whole means a damaged record length (one
-        // far beyond the file), not a cut file: setting the count to 0 would throw every record
-        // away, so such a file is refused and left as it is.
-        if (!file->writable() || fit == 0) return Status::BadFileSize;
-        count = static_cast<int32_t>(fit);
-        Status s = writeCount(count);
-        if (s != Status::Ok) return s;
-    }
-    int64_t end = start + int64_t{count} * length;
-    if (file->writable() && size.bytes != end) {
-        Status s = file->truncate(end);
-        if (s != Status::Ok) return s;
+    if (!file->writable() && fit < count) return Status::BadFileSize;
+    if (!policy.fields.empty()) {
+        std::vector<FieldLayout> found;
+        for (const Field& f : parsed) found.push_back({f.type, f.offset, f.width});
+        if (found != policy.fields || !layoutFillsRecord(found, length)) {
+            return Status::NotADatabase;
+        }
     }
     layout.fields = std::move(parsed);
     layout.recordLength = length;
@@ -228,11 +229,9 @@ Status RecordStore::Impl::checkAndReconcile() {
     return Status::Ok;
 }
 
-// Finds the slots that hold no genuine record: a serial of 0 or at least nextSerial (no append
-// gave it), and of two slots with one serial every one but the highest. A purge moves records
-// down in file order and overwrites an original only after its copy is complete, so the highest
-// copy of a serial is always whole while a lower one may be torn.
-Status RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector<int32_t>& bad) {
+// Finds the lower slots of a serial held by two: a purge moves records down in file order and
+// overwrites an original only after its copy is complete, so the highest is the original.
+Status RecordStore::Impl::findBadCopies(int32_t count, std::vector<int32_t>& bad) {
     const int32_t len = recordLength();
     std::vector<std::pair<int32_t, int32_t>> live;  // serial, index
     const int32_t per = std::min(chunkRecords(), count);
@@ -244,11 +243,7 @@ Status RecordStore::Impl::findBadCopies(int32_t count, int32_t next, std::vector
         int32_t whole = static_cast<int32_t>(r.bytes / len);
         for (int32_t i = 0; i < whole; ++i) {
             int32_t s = decodeI32(buf.data() + static_cast<size_t>(i) * len);
-            if (s == 0 || s >= next) {
-                bad.push_back(first + i);
-            } else if (s > 0) {
-                live.emplace_back(s, first + i);
-            }
+            if (s > 0) live.emplace_back(s, first + i);
         }
         if (whole < n) break;
     }
@@ -271,19 +266,33 @@ Status RecordStore::Impl::markSlots(const std::vector<int32_t>& bad) {
     return Status::Ok;
 }
 
-// Repairs what an interrupted purge can leave: a record present twice, or a torn copy. Marks the
-// bad slots and purges them; an interrupted repair leaves the same kind of file and is repaired
-// again by the next open.
-Status RecordStore::Impl::repairCopies() {
-    int32_t count = 0, next = 0;
-    Status s = readCountAndSerial(count, next);
-    if (s != Status::Ok) return s;
-    std::vector<int32_t> bad;
-    s = findBadCopies(count, next, bad);
-    if (s != Status::Ok || bad.empty()) return s;
-    s = markSlots(bad);
-    if (s != Status::Ok) return s;
-    return purgeLocked();
+std::vector<FieldLayout> RecordStore::Impl::fieldLayouts() const {
+    std::vector<FieldLayout> out;
+    for (const Field& f : layout.fields) out.push_back({f.type, f.offset, f.width});
+    return out;
+}
+
+// Reconciles the count with the file and repairs what an interrupted append, delete or purge
+// leaves (open_repair.h); the caller holds the whole file.
+Status RecordStore::Impl::repairAtOpen() {
+    RepairTable t;
+    t.file = file.get();
+    t.access = access.get();
+    t.path = path;
+    t.dataStart = dataStart;
+    t.recordLength = recordLength();
+    t.fields = fieldLayouts();
+    if (policy.validEntry) {
+        t.validEntry = [this](const unsigned char* rec) {
+            RecordView view;
+            view.layout_ = &layout;
+            view.bytes_ = rec;
+            return policy.validEntry(view);
+        };
+    }
+    t.purgeMarked = policy.purgeMarked;
+    t.purge = [this] { return purgeLocked(); };
+    return store::repairAtOpen(t, repair);
 }
 
 // The purge walk; the caller holds the whole file.
@@ -325,7 +334,7 @@ Status RecordStore::Impl::purgeLocked() {
                 // Copies below and originals above may now both be live: mark the lower ones
                 // now if the file lets us, else the next open does it.
                 std::vector<int32_t> bad;
-                if (findBadCopies(count, next, bad) == Status::Ok) markSlots(bad);
+                if (findBadCopies(count, bad) == Status::Ok) markSlots(bad);
                 return w.status;
             }
         }
@@ -351,12 +360,21 @@ Status RecordStore::Impl::purgeLocked() {
         first += n;
     }
     if (!removed) return Status::Ok;
+    // The moved records are on disk before the count that drops their old places, and the count
+    // before the purge says it is done; a cut that does not reach the disk leaves only copies
+    // past the count, which the next open cuts.
+    s = file->sync();
+    if (s != Status::Ok) return s;
     s = writeCount(kept);
     if (s != Status::Ok) {
         std::vector<int32_t> bad;
-        if (findBadCopies(count, next, bad) == Status::Ok) markSlots(bad);
+        if (findBadCopies(count, bad) == Status::Ok) markSlots(bad);
         return s;
     }
+    // The count is written: the copies are now the only counted places of their records, and
+    // the records past the count are the leftovers the next open cuts.
+    s = file->sync();
+    if (s != Status::Ok) return s;
     // Bytes past the new count are removed by the next open if this cut fails.
     return file->truncate(writePos);
 }
@@ -366,8 +384,11 @@ RecordStore::RecordStore(std::shared_ptr<FileAccess> files)
 
 RecordStore::~RecordStore() { close(); }
 
-bool RecordStore::open(const std::string& path) {
+bool RecordStore::open(const std::string& path) { return open(path, OpenPolicy{}); }
+
+bool RecordStore::open(const std::string& path, const OpenPolicy& policy) {
     Impl& s = *impl_;
+    s.repair = {};
     if (path.empty()) return done(Status::NotFound);
     std::string abs = normalizePath(path);
     if (abs.empty()) return done(Status::BadPath);
@@ -382,12 +403,14 @@ bool RecordStore::open(const std::string& path) {
         if (e != Status::Ok) return done(e);
         s.file = std::move(file);
         s.cursor = 0;
+        s.policy = policy;
+        s.path = abs;
         Status code = s.lock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
         if (code == Status::Ok) {
             code = s.checkAndReconcile();
-            // A failed repair leaves a file whose records are all still there; the next open
-            // for writing tries again.
-            if (code == Status::Ok && s.file->writable()) s.repairCopies();
+            // The whole file is held, and with it the count's byte that an append of another
+            // instance takes first: no append runs while the repair counts what it finds.
+            if (code == Status::Ok && s.file->writable()) code = s.repairAtOpen();
             s.cursor = 0;
             Status u = s.unlock(fmt::kWholeFileLockOffset, fmt::kWholeFileLockLength);
             if (code == Status::Ok) code = u;
@@ -415,6 +438,8 @@ void RecordStore::close(const std::string& path) {
 }
 
 bool RecordStore::isOpen() const { return impl_->isOpen(); }
+
+const RepairReport& RecordStore::lastRepair() const { return impl_->repair; }
 
 int32_t RecordStore::recordCount() {
     Impl& s = *impl_;
@@ -545,7 +570,8 @@ Status RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t e
             std::vector<unsigned char> b(static_cast<size_t>(f.width), 0);
             encode(f, v, b.data());
             IoResult w = file->writeAt(rec + f.offset, b.data(), b.size());
-            if (!w.ok()) code = w.status == Status::Unknown ? Status::WriteFieldFailed : w.status;
+            Status e = w.ok() ? file->sync() : w.status;
+            if (e != Status::Ok) code = e == Status::Unknown ? Status::WriteFieldFailed : e;
         } catch (const std::bad_alloc&) {
             code = Status::NoMemory;
         }
@@ -554,9 +580,12 @@ Status RecordStore::Impl::writeCurrent(int p, const StoreValue& value, int32_t e
     return code != Status::Ok ? code : u;
 }
 
-bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
+bool RecordStore::appendRecord(const std::vector<StoreValue>& values, int32_t* serial) {
     Impl& s = *impl_;
     if (!s.isOpen()) return done(Status::NotOpen);
+    // A read-only file takes no record: refused before a buffer of the record's length is taken
+    // (a valid record length may be two gigabytes).
+    if (!s.file->writable()) return done(Status::AccessDenied);
     const auto& fields = s.layout.fields;
     size_t k = std::min(values.size(), fields.size());
     std::vector<StoreValue> prepared(k);
@@ -597,9 +626,12 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
         }
         encodeI32(b.data() + fmt::kSerialOffset, next);
         // The record first, then the count: a crash in between leaves uncounted bytes only.
+        // The record is on disk before the count that makes it live, and the count before the
+        // append says it is done, so that a power cut after "added" loses nothing.
         IoResult w = s.file->writeAt(rec, b.data(), static_cast<size_t>(length));
-        if (!w.ok()) {
-            code = w.status;
+        Status e = w.ok() ? s.file->sync() : w.status;
+        if (e != Status::Ok) {
+            code = e;
         } else {
             unsigned char h[fmt::kCountAndSerialSize];
             encodeI32(h, count + 1);
@@ -609,10 +641,16 @@ bool RecordStore::appendRecord(const std::vector<StoreValue>& values) {
     } catch (const std::bad_alloc&) {
         code = Status::NoMemory;
     }
-    if (code == Status::Ok) s.cursor = count;
+    if (code == Status::Ok) {
+        s.cursor = count;
+        if (serial) *serial = next;
+    }
     Status u1 = s.unlock(rec, fmt::kByteLockLength);
     Status u2 = s.unlock(fmt::kCountOffset, fmt::kByteLockLength);
     if (code == Status::Ok) code = u1 != Status::Ok ? u1 : u2;
+    // The count's flush needs no lock: it flushes whatever the file holds by now, and another
+    // instance's append waits no longer for it.
+    if (code == Status::Ok) code = s.file->sync();
     return done(code);
 }
 
@@ -635,6 +673,7 @@ Status RecordStore::Impl::markCurrent(int32_t expected) {
         code = Status::NoCurrentRecord;  // another record has moved here
     } else if (code == Status::Ok && serial > 0) {
         code = writeSerial(cursor, -serial);
+        if (code == Status::Ok) code = file->sync();
     }
     Status u = unlock(rec, fmt::kByteLockLength);
     return code != Status::Ok ? code : u;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/file_access.h"
+#include "store/open_policy.h"
 #include "store/status.h"
 #include "store/store_value.h"
 
@@ -50,13 +51,20 @@ class RecordStore {
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Opens an existing database for reading and writing, checks its header and descriptors and
-    // reconciles the count with the file length (may cut the file); cursor 0 on success. Opened
-    // for writing, it also repairs what an interrupted purge leaves: of two copies of a serial
-    // the higher is kept, a slot with serial 0 or >= nextSerial is dropped. A file that may only
-    // be read is opened read-only (nothing changed; shorter than its count: -48). Opening while
-    // open on another path closes that one first; on the same path (ignoring case): -38.
-    // On failure returns false, sets lastError(), leaves the store closed and the file unchanged.
+    // repairs what an interrupted append, delete or purge leaves (open_repair.h): the count is
+    // made to name the whole records, uncounted whole valid records with serials of their own
+    // are counted, nextSerial is raised above every serial present, and only provable copies are
+    // removed. Before its first change it copies the file aside whole; lastRepair() says what it
+    // did. A file that may only be read is opened read-only (nothing changed; shorter than its
+    // count: BadFileSize). Opening while open on another path closes that one first; on the same
+    // path (ignoring case): AlreadyOpen.
+    // On failure returns false, sets lastError(), leaves the store closed and the file unchanged
+    // (a repair that fails after its copy leaves every record in the file).
     bool open(const std::string& path);
+    // As open(path), with what the opener knows of the table (open_policy.h).
+    bool open(const std::string& path, const OpenPolicy& policy);
+    // What the last writable open changed, with the path of the copy it made first.
+    const RepairReport& lastRepair() const;
     // Closes the store if `path` names it (ignoring case) or is empty; writes nothing.
     void close(const std::string& path = {});
     bool isOpen() const;
@@ -72,17 +80,21 @@ class RecordStore {
     // The current record's field p. No open store or no such field stops the program through the
     // fatal handler; other failures give the type's zero value and set lastError().
     StoreValue readField(int p);
-    // Rewrites only field p of the current record. On failure nothing is written.
+    // Rewrites only field p of the current record and flushes it. On failure nothing is written
+    // (or, when only the flush failed, the field may not be on disk).
     bool writeField(int p, const StoreValue& value);
     // As writeField, but only while the current record still holds `serial` (checked under the
     // record's lock, as for markDeletedIf); a record that holds another serial now is left
     // alone: false with -60.
     bool writeFieldIf(int p, const StoreValue& value, int32_t serial);
     // Appends one record built from `values` in field order; fields past the last value stay
-    // zero. The record is written before the count is raised, so a crash leaves only uncounted
-    // bytes. On failure returns false, sets lastError(), and the count is unchanged. A file
-    // whose nextSerial is INT32_MAX takes no more records (-1): no serial could follow.
-    bool appendRecord(const std::vector<StoreValue>& values);
+    // zero. The record is written and flushed before the count is raised, and the count is
+    // flushed before success, so a crash leaves only uncounted bytes and success means on disk. On
+    // failure returns false, sets lastError(), and the count is unchanged. A file whose nextSerial
+    // is INT32_MAX takes no more records (-1): no serial could follow. `serial`, when given,
+    // receives the serial the record was given: once the locks are released another instance's
+    // purge may move the record away from the cursor.
+    bool appendRecord(const std::vector<StoreValue>& values, int32_t* serial = nullptr);
     // Marks the current record deleted (negates its serial); the cursor stays.
     bool markDeleted();
     // Marks the current record deleted only while it still holds `serial`, checked under the

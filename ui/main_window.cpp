@@ -16,7 +16,9 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "ledger/ledger_open.h"
 #include "ledger/session.h"
+#include "ledger/settings_file.h"
 #include "ui/controls.h"
 #include "ui/day_page_widget.h"
 #include "ui/gbk_text.h"
@@ -179,6 +181,8 @@ void MainWindow::buildPages() {
                                            hooks_, readme, pages_);
     connect(queryPage_, &QueryPageWidget::exportRequested, this, &MainWindow::exportClicked);
     connect(settingsPage_, &SettingsPageWidget::importRequested, this, &MainWindow::importClicked);
+    connect(settingsPage_, &SettingsPageWidget::progressTextRequested, this,
+            [this](const QString& text) { setStatusText(kProgressPart, text); });
     // A fourth page without controls, which the toolbar never chooses.
     auto* blank = new QWidget(pages_);
     setUpPage(blank, "");
@@ -229,7 +233,12 @@ void MainWindow::onWindowCreated() {
     queryPage_->fitListToPage();
     // The ledger beside the program, written empty at a first start, then the pages' models:
     // income mode, the day view for the day box's first date, the category lists.
-    if (int32_t failure = session_.openLedger(); failure != 0) reportOpenFailure(failure);
+    if (int32_t failure = session_.openLedger(); failure != 0) {
+        reportOpenFailure(failure);
+    } else if (session_.recordStore().lastRepair().changed()) {
+        reportRepair(session_.recordStore().lastRepair());
+    }
+    reportSettingsProblem();
     session_.fillPages();
     // Today into the three date boxes; each queues its date-changed notification, and the day
     // box's refreshes the day view again, now for today.
@@ -245,13 +254,50 @@ void MainWindow::reportOpenFailure(int32_t code) {
         QStringLiteral("无法打开数据库文件：\n%1\n\n%2（%3）\n\n文件保持原样，未作任何改动。")
             .arg(shownPath(session_.ledgerPath()), fromGbk(store::errorText(code)))
             .arg(code);
-    // Shown once the window is up, so that it comes up in every case.
+    showMessageLater(text, ledger::MessageIcon::Error);
+}
+
+// Shown once the window is up, so that it comes up in every case.
+void MainWindow::showMessageLater(const QString& text, ledger::MessageIcon icon) {
     QMetaObject::invokeMethod(
         this,
-        [this, text] {
-            hooks_.messageBox({text, kPromptTitle, ledger::MessageIcon::Error, false});
+        [this, text, icon] {
+            hooks_.messageBox({text, kPromptTitle, icon, false});
         },
         Qt::QueuedConnection);
+}
+
+void MainWindow::reportRepair(const store::RepairReport& report) {
+    QStringList lines;
+    for (const std::string& line : ledger::repairLines(report)) lines << fromGbk(line);
+    showMessageLater(
+        QStringLiteral("数据库文件已修复：\n%1\n\n%2\n\n修复前的原文件已完整复制为：\n%3")
+            .arg(shownPath(session_.ledgerPath()), lines.join(QStringLiteral("\n")),
+                 shownPath(report.copyPath)),
+        ledger::MessageIcon::Warning);
+}
+
+// The program runs without the file's categories and never writes over it.
+void MainWindow::reportSettingsProblem() {
+    QString why;
+    switch (ledger::profileFileState(*session_.categories().files, session_.settingsPath())) {
+        case ledger::ProfileFileState::NotAFile:
+            why = QStringLiteral("它不是普通文件（设备、管道或文件夹）。");
+            break;
+        case ledger::ProfileFileState::TooLarge:
+            why = QStringLiteral("它大于 1 MB。");
+            break;
+        case ledger::ProfileFileState::Unreadable:
+            why = QStringLiteral("它无法读取。");
+            break;
+        case ledger::ProfileFileState::Ok:
+        case ledger::ProfileFileState::Missing:
+            return;
+    }
+    showMessageLater(
+        QStringLiteral("无法读取设置文件：\n%1\n\n%2\n\n文件保持原样，程序不带类别运行。")
+            .arg(shownPath(session_.settingsPath()), why),
+        ledger::MessageIcon::Warning);
 }
 
 void MainWindow::onToolbarClick(ToolbarSlot slot) {

@@ -84,6 +84,12 @@ class MainWindow : public QWidget, public ledger::WindowPort {
     void buildPages();
     void onWindowCreated();
     void reportOpenFailure(int32_t code);
+    // Shows a message once the window is up, as the open failure is.
+    void showMessageLater(const QString& text, ledger::MessageIcon icon);
+    // What the open's repair changed, with the copy it made first.
+    void reportRepair(const store::RepairReport& report);
+    // A settings file that cannot be read is named; it is left as it is.
+    void reportSettingsProblem();
     void showDayPageStatus();
 
     ledger::Session& session_;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 #include "ledger/window_port.h"
 #include "ui/choice_binding.h"
@@ -127,7 +128,20 @@ void SettingsPageWidget::addCategory() {
             hooks_.messageBox({QStringLiteral("已有这个类别!"), QStringLiteral("信息："),
                                ledger::MessageIcon::Information, false});
             break;
+        case ledger::AddResult::BadName:
+            hooks_.messageBox(
+                {QStringLiteral("类别名称不能含有回车、换行、制表符等控制字符，未添加。"),
+                 QStringLiteral("信息："), ledger::MessageIcon::Information, false});
+            break;
+        case ledger::AddResult::WriteFailed:
+            showWriteFailure("\xcc\xed\xbc\xd3\xc0\xe0\xb1\xf0");  // 添加类别
+            break;
     }
+}
+
+void SettingsPageWidget::showWriteFailure(const char* action) {
+    emit progressTextRequested(
+        fromGbk(ledger::writeFailureStatus(action, categories_.lastWriteError)));
 }
 
 void SettingsPageWidget::removeCategory() {
@@ -145,6 +159,7 @@ void SettingsPageWidget::removeCategory() {
                                ledger::MessageIcon::Information, false});
             break;
         case ledger::RemoveResult::WriteFailed:
+            showWriteFailure("\xc9\xbe\xb3\xfd\xc0\xe0\xb1\xf0");  // 删除类别
             hooks_.messageBox({QStringLiteral("删除失败!"), QStringLiteral("信息："),
                                ledger::MessageIcon::Information, false});
             break;

@@ -28,19 +28,23 @@ class SettingsPageWidget : public QWidget {
   signals:
     // 导入账单...: the user asks to import a bill file.
     void importRequested();
+    // A text for status bar part 4: why a category could not be written.
+    void progressTextRequested(const QString& text);
 
   protected:
     // The Delete key in the category list removes the category under the cursor.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // 添加: adds the box's text as a category (the settings file's results are not reported); a
-    // name holding neither 收入 nor 开支, or one already there, is refused with a message and
-    // changes nothing.
+    // 添加: adds the box's text as a category. A name holding neither 收入 nor 开支, one already
+    // there, or one with a control character is refused with a message and changes nothing; a
+    // failed write of the settings file is named in status bar part 4.
     void addCategory();
     // 删除: after a Yes, removes the category named in the box and empties the box; a name that
-    // is not a category, or a file that cannot be rewritten, is reported and changes nothing.
+    // is not a category, or a file that cannot be rewritten, is reported and changes nothing (the
+    // failed write named in status bar part 4).
     void removeCategory();
+    void showWriteFailure(const char* action);
 
     ledger::Categories& categories_;
     ledger::TextList& boxList_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -64,7 +66,8 @@ class BadSettings : public ::testing::Test {
 TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
-    const std::string longValue(10 << 20, 'x');  // a 10 MB line
+    const std::string longValue(20 << 10, 'x');  // a 20 KB line, twice what a value holds
+    const std::string overLimit(kProfileFileMax + 1, 'x');
     struct Case {
         const char* what;
         std::string bytes;
@@ -76,14 +79,19 @@ TEST_F(BadSettings, EachFileGivesItsCountAndListsAndIsNotChangedByReading) {
          std::string(kNulFile, sizeof kNulFile - 1),
          2,
          {std::string("a\0b", 3), ""}},
-        {"a 10 MB category line",
+        {"a 20 KB category line",
          "[\xc0\xe0]\r\n1=" + longValue + "\r\n2=" + kWages + "\r\n[\xd7\xdc]\r\n1=2\r\n",
          2,
          {std::string(kProfileValueMax, 'x'), kWages}},
-        {"a 10 MB line without an end, before the sections",
+        {"a 20 KB line without an end, before the sections",
          longValue + "\n[\xd7\xdc]\n1=1\n[\xc0\xe0]\n1=" + kWages,
          1,
          {kWages}},
+        // A file past the limit is not read at all, however its categories follow.
+        {"one byte over 1 MB",
+         "[\xd7\xdc]\n1=1\n[\xc0\xe0]\n1=" + std::string(kWages) + "\n;" + overLimit,
+         0,
+         {}},
         {"no sections at all", std::string("1=3\r\n2=") + kWages + "\r\n", 0, {}},
         {"a count of 3个",
          std::string("[\xd7\xdc]\n1=3") + kGe + "\n[\xc0\xe0]\n1=a\n3=c\n",
@@ -155,6 +163,97 @@ TEST_F(BadSettings, ADirectoryInPlaceOfTheFile) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_TRUE(std::filesystem::is_empty(path));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temp file
+}
+
+// What may lie at pz.ini's place: a link to an endless device, a FIFO nobody writes, a folder, a
+// file past the limit. Each is refused without blocking or reading it through, reads as no
+// categories, and is never written over. Run in a child with an alarm, so that a read that
+// blocks fails the test instead of hanging it.
+TEST_F(BadSettings, WhatIsNoRegularFileOrTooLargeIsRefusedUntouched) {
+    const std::string big(50 << 20, 'x');  // 50 MB
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        ProfileFileState state;
+    } cases[] = {
+        {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", path); },
+         ProfileFileState::NotAFile},
+        {"a link to /dev/urandom", [&] { std::filesystem::create_symlink("/dev/urandom", path); },
+         ProfileFileState::NotAFile},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, ProfileFileState::NotAFile},
+        {"a folder", [&] { std::filesystem::create_directory(path); }, ProfileFileState::NotAFile},
+        {"a 50 MB file", [&] { write("[\xd7\xdc]\r\n1=1\r\n;" + big); },
+         ProfileFileState::TooLarge},
+        // Read as it is, but an add would take it past the limit, where no later start would
+        // read it: the add is refused as for a file too large.
+        {"exactly 1 MB",
+         [&] { write("[\xd7\xdc]\r\n1=0\r\n;" + std::string(kProfileFileMax - 12, 'x')); },
+         ProfileFileState::Ok},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(path);
+        c.make();
+        const auto sizeBefore = std::filesystem::is_regular_file(path)
+                                    ? std::filesystem::file_size(path)
+                                    : std::uintmax_t{0};
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::alarm(10);
+            bool ok = profileFileState(*store::posixFileAccess(), path) == c.state;
+            int32_t count = -1;
+            ok =
+                ok && load(count).empty() && count == 0 && readCategoryCount(Categories{path}) == 0;
+            Categories cat{path, 0};
+            TextList box;
+            AddResult added = addCategory(cat, box, kWages);
+            ok = ok && added == AddResult::WriteFailed;
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                    : "failed");
+        EXPECT_EQ(std::filesystem::is_symlink(path),
+                  std::string(c.what).find("link") != std::string::npos);
+        if (std::filesystem::is_regular_file(path)) {
+            EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temp file
+    }
+}
+
+// A name with a control character would split its line or end its value early: it is refused
+// before anything is written or counted.
+TEST_F(BadSettings, ACategoryNameWithAControlCharacterIsRefused) {
+    const std::string names[] = {"a\r\nb",  "a\nb",   "\tleading", std::string("nul\0inside", 11),
+                                 "esc\x1b", "del\x7f"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        Categories c{path, 3};
+        TextList box;
+        EXPECT_EQ(addCategory(c, box, name), AddResult::BadName);
+        EXPECT_EQ(c.categoryCount, 3);
+        EXPECT_TRUE(box.items().empty());
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    // GBK characters never hold a byte below 0x40 in their second place: they pass.
+    Categories c{path, 0};
+    TextList box;
+    EXPECT_EQ(addCategory(c, box, kWages), AddResult::Added);
+    EXPECT_EQ(readCategory(Categories{path}, 1), kWages);
+}
+
+// Why a category could not be written, for the status bar.
+TEST_F(BadSettings, AFailedCategoryWriteSaysWhy) {
+    write("[\xd7\xdc]\r\n1=0\r\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    Categories c{path, 0};
+    TextList box;
+    EXPECT_EQ(addCategory(c, box, kWages), AddResult::WriteFailed);
+    EXPECT_EQ(c.lastWriteError, store::Status::AccessDenied);
+    EXPECT_EQ(bytes(), "[\xd7\xdc]\r\n1=0\r\n");
 }
 
 TEST(BadGbk, InvalidBytesShowAsReplacementCharacters) {

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "ledger/day_page.h"
 #include "ledger/day_texts.h"
+#include "ledger/gbk.h"
 #include "tests/ledger/day_page_fixture.h"
 #include "tests/ledger/ledger_process_helpers.h"
 #include "tests/private_mount.h"
@@ -52,6 +54,72 @@ TEST_F(DayPageTest, AddOnAFullDiskShowsAddFailedAtEveryWrite) {
     add("room again", "3");
     EXPECT_TRUE(window.messages.empty());
     EXPECT_EQ(page->dayList().rowCount(), 2);
+}
+
+// A failed add, save or delete keeps its defined message (none for a delete) and names why in
+// status bar part 4, until the next action sets its own text there.
+TEST_F(DayPageTest, AFailedWriteNamesWhyInStatusPart4) {
+    page->refreshDayView();
+    add("a", "1");
+    ASSERT_EQ(page->dayList().rowCount(), 1);
+    struct Reason {
+        const char* what;
+        testsupport::FaultPlan plan;
+        const char* text;  // UTF-8
+    };
+    auto failWrites = [](store::Status e) {
+        testsupport::FaultPlan p;
+        p.failWriteAt = 0;
+        p.writeError = e;
+        p.persist = true;
+        return p;
+    };
+    testsupport::FaultPlan flush;
+    flush.failSyncAt = 0;
+    flush.syncError = store::Status::HardwareFault;
+    const Reason reasons[] = {
+        {"disk full", failWrites(store::Status::DiskFull), "磁盘已满"},
+        {"read-only", failWrites(store::Status::AccessDenied), "文件只读"},
+        {"locked", failWrites(store::Status::LockViolation), "文件被另一个程序锁定"},
+        {"a flush that fails", flush, "磁盘读写故障"},
+    };
+    struct Action {
+        const char* verb;  // UTF-8
+        std::function<void()> run;
+        const char* message;
+    };
+    const Action actions[] = {
+        {"添加", [&] { add("full", "2"); }, texts::kAddFailed},
+        {"修改",
+         [&] {
+             doubleClick(0);
+             add("changed", "3");
+         },
+         texts::kSaveFailed},
+        {"删除", [&] { deleteRow(0); }, nullptr},
+    };
+    for (const Action& a : actions) {
+        for (const Reason& r : reasons) {
+            SCOPED_TRACE(std::string(a.verb) + " / " + r.what);
+            window.messages.clear();
+            files->setPlan(r.plan);
+            // The double-click's locate reads only; the plan fails the writes after it.
+            a.run();
+            files->setPlan({});
+            EXPECT_EQ(gbkToUtf8(page->progressText()),
+                      std::string("  ") + a.verb + "失败：" + r.text);
+            if (a.message) {
+                ASSERT_EQ(window.messages.size(), 1u);
+                EXPECT_EQ(window.messages[0].text, a.message);
+            } else {
+                EXPECT_TRUE(window.messages.empty());
+            }
+            EXPECT_EQ(page->dayList().rowCount(), 1);
+            EXPECT_EQ(store.recordCount(), 1);
+            page->refreshDayView();
+            EXPECT_EQ(gbkToUtf8(page->progressText()).find("失败"), std::string::npos);
+        }
+    }
 }
 
 #define DISK_CHECK(cond, code)                                              \

@@ -91,8 +91,9 @@ TEST_F(Locks, ALockHeldForGoodFailsAfterTheRetryTime) {
 }
 
 // A file left by a cut-short purge, written by hand: serial 2 twice (moved copy below, original
-// above, the copy torn), a slot with serial 0 and one with a serial no append gave. The open takes
-// the whole file once and repairs it under that one lock.
+// above, the copy torn), an empty slot and one with a serial at nextSerial's back. The open takes
+// the whole file once and repairs it under that one lock: the copy and the empty slot go, the
+// record of serial 9 stays and nextSerial is raised past it.
 TEST_F(Locks, OpenRepairsUnderOneWholeFileLock) {
     db.close();
     std::string s = databaseHeader(smallFields(), kSmallLength, 5, 4);
@@ -109,13 +110,15 @@ TEST_F(Locks, OpenRepairsUnderOneWholeFileLock) {
     RecordStore second(faults);
     ASSERT_TRUE(second.open(path));
     EXPECT_EQ(faults->counts().locks, 1);
-    EXPECT_EQ(second.recordCount(), 2);
+    EXPECT_EQ(second.recordCount(), 3);
     EXPECT_EQ(second.currentSerial(), 1);
     second.skip();
     EXPECT_EQ(second.currentSerial(), 2);
     EXPECT_EQ(second.readField(2), StoreValue::ofText("two"));
-    EXPECT_EQ(readBytes(path).size(), 116 + 72 * 2 + 2 * size_t{kSmallLength});
-    EXPECT_EQ(get32(readBytes(path), 20), 4);  // nextSerial untouched
+    second.skip();
+    EXPECT_EQ(second.currentSerial(), 9);
+    EXPECT_EQ(readBytes(path).size(), 116 + 72 * 2 + 3 * size_t{kSmallLength});
+    EXPECT_EQ(get32(readBytes(path), 20), 10);
     // Every lock is released: another open takes the whole file at once.
     EXPECT_EQ(other->lock(0, format::kWholeFileLockLength), Status::Ok);
     other->unlock(0, format::kWholeFileLockLength);

@@ -109,7 +109,11 @@ TEST(Open, CountIsReconciledWithTheLength) {
         int32_t readOnlyCode;
     } cases[] = {
         {"count 5, 3 records and part of a 4th", 3, 5, 6, 3, -48},
-        {"bytes after the last counted record", 3, 2, 20, 2, 0},
+        {"junk after the last counted record", 3, 3, 20, 3, 0},
+        // A count lowered by damage: the whole record past it, of a serial already given, is
+        // counted again.
+        {"a whole record past the count", 3, 2, 0, 3, 0},
+        {"a whole record and junk past the count", 3, 2, 20, 3, 0},
         {"exact", 3, 3, 0, 3, 0},
         {"no record area", 0, 0, 0, 0, 0},
     };

@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -341,6 +343,77 @@ TEST_F(WindowTest, ADatabaseThatCannotBeOpenedIsReportedAndLeftAlone) {
     EXPECT_FALSE(session->recordStore().isOpen());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(dayModel()->rowCount(), 0);
+}
+
+// A damaged count: the start keeps both entries, copies the file aside first and says so.
+TEST_F(WindowTest, ARepairAtStartIsNamedWithWhereTheCopyIs) {
+    seed({{true, 2024, 3, 5, "08时05分", "工资", 100, "", ""},
+          {true, 2024, 3, 5, "09时00分", "奖金", 50, "", ""}});
+    QByteArray damaged = fileBytes(path("Database.edb"));
+    ASSERT_EQ(damaged.size(), 764 + 2 * 299);
+    damaged[16] = 0;  // recordCount 2 -> 0
+    {
+        QFile f(path("Database.edb"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+    }
+    start();
+    ASSERT_EQ(messages.size(), 1u);
+    const QString& text = messages[0].text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("数据库文件已修复："))) << u8(text);
+    EXPECT_NE(text.indexOf(QDir::toNativeSeparators(path("Database.edb"))), -1);
+    EXPECT_NE(text.indexOf(QStringLiteral("找回记录数之外的 2 条完整记录")), -1) << u8(text);
+    QStringList copies =
+        QDir(dir.path()).entryList({QStringLiteral("Database-*-before-repair.edb")});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_NE(text.indexOf(QDir::toNativeSeparators(dir.filePath(copies[0]))), -1);
+    EXPECT_EQ(fileBytes(dir.filePath(copies[0])), damaged);
+    EXPECT_EQ(messages[0].icon, ledger::MessageIcon::Warning);
+    EXPECT_EQ(dayModel()->rowCount(), 2);
+    EXPECT_EQ(storedCount(), 2);
+}
+
+// pz.ini as a link to an endless device: named, left as it is, and the program runs without
+// its categories.
+TEST_F(WindowTest, ASettingsFileThatCannotBeReadIsNamedAndLeftAlone) {
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path("pz.ini")));
+    start();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("无法读取设置文件：")))
+        << u8(messages[0].text);
+    EXPECT_NE(messages[0].text.indexOf(QDir::toNativeSeparators(path("pz.ini"))), -1);
+    EXPECT_NE(messages[0].text.indexOf(QStringLiteral("它不是普通文件")), -1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(find<QComboBox>("组合框4")->count(), 0);
+    EXPECT_EQ(QFileInfo(path("pz.ini")).symLinkTarget(), QStringLiteral("/dev/zero"));
+}
+
+TEST_F(WindowTest, ACategoryNameWithAControlCharacterIsRefusedWithAMessage) {
+    start();
+    clickToolbar(ToolbarSlot::Settings);
+    auto* box = find<QComboBox>("组合框4");
+    box->setEditText(QStringLiteral("工资\t收入"));
+    clickButton("按钮1");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(u8(messages[0].text), "类别名称不能含有回车、换行、制表符等控制字符，未添加。");
+    EXPECT_EQ(box->count(), 0);
+    EXPECT_FALSE(QFile::exists(path("pz.ini")));
+}
+
+// A category the file cannot take: the status bar says why until the next action.
+TEST_F(WindowTest, AFailedCategoryWriteNamesWhyInTheStatusBar) {
+    start();
+    {
+        QFile f(path("pz.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QFile::setPermissions(path("pz.ini"), QFile::ReadOwner);
+    clickToolbar(ToolbarSlot::Settings);
+    find<QComboBox>("组合框4")->setEditText(QStringLiteral("工资收入"));
+    clickButton("按钮1");
+    EXPECT_EQ(u8(window->statusText(4)), "  添加类别失败：文件只读");
+    clickToolbar(ToolbarSlot::Expense);
+    EXPECT_EQ(window->statusText(4).indexOf(QStringLiteral("失败")), -1);
 }
 
 TEST_F(WindowTest, TheLinkOpensTheReadmeBesideTheProgramAndQuitEnds) {
