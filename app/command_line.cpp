@@ -17,6 +17,7 @@
 #include "exchange/ledger_export.h"
 #include "ledger/categories.h"
 #include "ledger/gbk.h"
+#include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
 #include "store/record_store.h"
 
@@ -57,6 +58,22 @@ struct Paths {
     std::string settings;
 };
 
+// Opens the ledger as the window does: a file of another layout is refused and left as it is, and
+// a repair keeps its copy aside and is named on standard error with where the copy is.
+bool openLedgerFor(store::RecordStore& store, const std::string& path) {
+    if (!ledger::openLedger(store, path)) return false;
+    const std::vector<std::string> lines = ledger::repairLines(store.lastRepair());
+    if (!lines.empty()) {
+        std::fprintf(stderr, "数据库文件已修复：%s\n", path.c_str());
+        for (const std::string& line : lines) {
+            std::fprintf(stderr, "%s\n", ledger::gbkToUtf8(line).c_str());
+        }
+        std::fprintf(stderr, "修复前的原文件已完整复制为：%s\n",
+                     store.lastRepair().copyPath.c_str());
+    }
+    return true;
+}
+
 int runExport(const QCommandLineParser& p, const Paths& paths) {
     const QString file = p.value(QStringLiteral("export"));
     exchange::ExportFilter filter;
@@ -94,7 +111,7 @@ int runExport(const QCommandLineParser& p, const Paths& paths) {
         return fail("找不到账本：" + QString::fromStdString(paths.ledger).toStdString());
     }
     store::RecordStore store;
-    if (!store.open(paths.ledger)) {
+    if (!openLedgerFor(store, paths.ledger)) {
         return fail("无法打开账本 " + paths.ledger + "：" +
                     ledger::gbkToUtf8(store::errorText(store::RecordStore::lastError())));
     }
@@ -134,12 +151,13 @@ int runImport(const QCommandLineParser& p, const Paths& paths) {
         }
     }
     store::RecordStore store;
-    if (!store.open(ledgerPath)) {
+    if (!openLedgerFor(store, ledgerPath)) {
         return fail("无法打开账本 " + ledgerPath + "：" +
                     ledger::gbkToUtf8(store::errorText(store::RecordStore::lastError())));
     }
     const auto categories =
-        ledger::readCategories(ledger::Categories{paths.settings}, ledger::readCategoryCount(ledger::Categories{paths.settings}));
+        ledger::readCategories(ledger::Categories{paths.settings},
+                               ledger::readCategoryCount(ledger::Categories{paths.settings}));
     exchange::ImportPlan plan;
     if (!exchange::planImport(store, categories, parsed, plan, error)) return fail(error);
     if (!dryRun) {
