@@ -64,6 +64,21 @@ TEST_F(CommandLine, ImportPrintsTheCountsAndASecondImportAddsNothing) {
     EXPECT_EQ(folder.entries().size(), 5u);
 }
 
+// A ledger whose count was lowered by hand: the export counts the two whole records again, as
+// the window's start would, keeps the file as it was aside, and says so on standard error.
+TEST_F(CommandLine, ARepairAtOpenIsNamedWithItsCopyAndLosesNothing) {
+    LedgerFolder folder({entry("早饭", 5), entry("午饭", 12)});
+    std::string bytes = fileBytes(folder.ledgerPath());
+    ledgertest::putInt(bytes, 16, 0);  // recordCount
+    exchangetest::putFile(folder.ledgerPath(), bytes);
+    const ProgramRun r = run({"--data", folder.path(), "--export", folder.file("out.csv")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "导出 2 条到 " + folder.file("out.csv") + "\n");
+    EXPECT_NE(r.err.find("数据库文件已修复"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("before-repair.edb"), std::string::npos) << r.err;
+    EXPECT_EQ(folder.entries().size(), 2u);
+}
+
 TEST_F(CommandLine, DryRunReportsAndChangesNothing) {
     LedgerFolder folder({entry("早饭", 5)});
     const std::string before = fileBytes(folder.ledgerPath());
