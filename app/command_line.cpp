@@ -19,6 +19,7 @@
 #include "ledger/gbk.h"
 #include "ledger/ledger_open.h"
 #include "ledger/ledger_schema.h"
+#include "store/file_access.h"
 #include "store/record_store.h"
 
 namespace app {
@@ -145,9 +146,11 @@ int runImport(const QCommandLineParser& p, const Paths& paths) {
         }
         // As the window's first start: the empty ledger, written whole or not at all, and never
         // over a ledger the window made meanwhile.
-        bool created = false;
-        if (!exchange::createUserFile(ledgerPath, ledger::emptyLedgerDatabase(), created, error)) {
-            return fail("无法创建账本 " + ledgerPath + "：" + error);
+        const store::Status made =
+            ledger::writeEmptyDatabase(*store::posixFileAccess(), ledgerPath);
+        if (made != store::Status::Ok && made != store::Status::AccessDenied) {
+            return fail("无法创建账本 " + ledgerPath + "：" +
+                        ledger::gbkToUtf8(store::errorText(made)));
         }
     }
     store::RecordStore store;
